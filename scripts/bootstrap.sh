@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests use, idempotently: Debian packages (with the i386
+# architecture for 32-bit Wine), Debian source packages, and the 7-Zip console program for Windows
+# built from Debian's 7zip source into a cache. Quick when everything is already in place.
+set -euo pipefail
+
+cache_dir="${VELTRANE_CACHE:-$HOME/.cache/veltrane}"
+sevenzip_exe="$cache_dir/7zr.exe"
+
+packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 7zip xvfb imagemagick fonts-wqy-microhei
+          cmake g++ clang libclang-rt-14-dev dpkg-dev nsis)
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+apt_updated=0
+apt_update_once() {
+  if [ "$apt_updated" -eq 0 ]; then
+    as_root apt-get update -qq
+    apt_updated=1
+  fi
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+  apt_update_once
+fi
+
+missing=()
+for pkg in "${packages[@]}"; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  apt_update_once
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+src_list=/etc/apt/sources.list.d/veltrane-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+  # Copy the distribution's own entry, only switching the type to source packages.
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | as_root tee "$src_list" >/dev/null
+  apt_updated=0
+  apt_update_once
+fi
+
+if [ ! -x "$sevenzip_exe" ]; then
+  echo "bootstrap: building the 7-Zip console program for Windows"
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  ( cd "$work" && apt-get source --download-only 7zip >/dev/null 2>&1 ) || { apt_update_once; ( cd "$work" && apt-get source --download-only 7zip >/dev/null ); }
+  ( cd "$work" && dpkg-source -x --skip-patches ./*.dsc src >/dev/null 2>&1 )
+  make -C "$work/src/CPP/7zip/Bundles/Alone7z" -j"$(nproc)" -f makefile.gcc IS_MINGW=1 MSYSTEM=1 \
+    CC=i686-w64-mingw32-gcc CXX=i686-w64-mingw32-g++ "RC=i686-w64-mingw32-windres -F pe-i386" \
+    CFLAGS_WARN_WALL= >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; exit 1; }
+  mkdir -p "$cache_dir"
+  cp "$work/src/CPP/7zip/Bundles/Alone7z/_o/7zr.exe" "$sevenzip_exe.tmp"
+  mv "$sevenzip_exe.tmp" "$sevenzip_exe"
+fi
+echo "bootstrap: ready (extractor: $sevenzip_exe)"

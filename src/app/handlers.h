@@ -1,0 +1,14 @@
+#pragma once
+// The installer's event handlers, bound to the main window's events.
+
+// Created event: detects an earlier installation and offers to reinstall.
+void StartupCheck();
+
+// Click on 按钮_安装: installs the product into the install root.
+void InstallProduct();
+
+// Left button pressed on 标签3: lets the user pick the parent folder of the install root.
+void ChooseInstallPath(int x, int y, int keys);
+
+// Click on 按钮_安装完成: opens the installed start program and ends the installer.
+void LaunchAndExit();

@@ -1,0 +1,16 @@
+#include "app/install_root.h"
+
+namespace app {
+
+namespace {
+std::string g_installRoot;
+}
+
+std::string& InstallRoot() { return g_installRoot; }
+
+void ReleaseInstallRoot() {
+  g_installRoot.clear();
+  g_installRoot.shrink_to_fit();
+}
+
+}  // namespace app

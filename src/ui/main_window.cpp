@@ -1,0 +1,258 @@
+#include "ui/main_window.h"
+
+#include <windowsx.h>
+
+#include <array>
+
+#include "runtime/gbk.h"
+
+namespace ui {
+
+namespace {
+
+enum class Kind { Edit, PushButton, CheckBox, Label, LinkLabel, Component };
+
+// Fonts of the layout. Default is the window system's default GUI font.
+enum class FontStyle { Default, Note, Caption, Heading };
+
+struct ControlLayout {
+  Control id;
+  Kind kind;
+  const char* text;  // GBK
+  int left, top, width, height;
+  bool visible;
+  bool tabStop;
+  FontStyle font;
+};
+
+constexpr std::array<ControlLayout, kControlCount> kLayout{{
+    {Control::编辑框1, Kind::Edit, "C:\\Quorvale\\brisel\\brisel.exe", 64, 344, 368, 24, true, true,
+     FontStyle::Default},
+    {Control::按钮_安装完成, Kind::PushButton, "安装完成并打开", 184, 232, 144, 40, false, true,
+     FontStyle::Default},
+    {Control::标签1, Kind::Label, "注: 选着安装路径时请勿选择包含中文与空格的目录否则安装出错", 16,
+     288, 448, 32, true, false, FontStyle::Note},
+    {Control::标签_安装, Kind::Label, "安装设置", 104, 48, 280, 48, true, false, FontStyle::Heading},
+    {Control::通用对话框1, Kind::Component, "", 416, 32, 26, 26, false, false, FontStyle::Default},
+    {Control::标签_安装完成, Kind::Label, "安装完成", 96, 64, 280, 48, false, false,
+     FontStyle::Heading},
+    {Control::标签3, Kind::LinkLabel, "自定义安装路径", 384, 192, 104, 24, true, false,
+     FontStyle::Default},
+    {Control::选择框1, Kind::CheckBox, "创建桌面快捷方式", 16, 240, 144, 24, false, true,
+     FontStyle::Default},
+    {Control::按钮_安装, Kind::PushButton, "开始安装", 184, 232, 144, 40, true, true,
+     FontStyle::Default},
+    {Control::编辑框_路径, Kind::Edit, "C:\\Quorvale\\", 80, 160, 416, 24, true, true,
+     FontStyle::Default},
+    {Control::标签2, Kind::Label, "安装路径：", 16, 152, 112, 40, true, false, FontStyle::Caption},
+    {Control::标签_正在解压, Kind::Label, "正在解压.....", 112, 88, 280, 48, false, false,
+     FontStyle::Heading},
+}};
+
+constexpr wchar_t kWindowClass[] = L"VeltraneInstallerWindow";
+constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
+constexpr char kCaption[] = "Veltrane installer";
+constexpr int kLeft = 50, kTop = 50, kWidth = 526, kHeight = 358;
+constexpr UINT kCreatedMessage = WM_APP + 1;
+
+// Owns one GDI font for the lifetime of the program.
+class OwnedFont {
+ public:
+  OwnedFont() = default;
+  OwnedFont(const OwnedFont&) = delete;
+  OwnedFont& operator=(const OwnedFont&) = delete;
+  ~OwnedFont() {
+    if (font_ != nullptr) DeleteObject(font_);
+  }
+  // Creates the font once; later calls return the same one. Null on failure.
+  HFONT Get(int height, std::string_view faceGbk) {
+    if (font_ != nullptr) return font_;
+    LOGFONTW spec{};
+    spec.lfHeight = height;
+    spec.lfWeight = FW_NORMAL;
+    spec.lfCharSet = GB2312_CHARSET;
+    const std::wstring face = runtime::GbkToUtf16(faceGbk);
+    face.copy(spec.lfFaceName, LF_FACESIZE - 1);
+    font_ = CreateFontIndirectW(&spec);
+    return font_;
+  }
+
+ private:
+  HFONT font_ = nullptr;
+};
+
+HWND g_window = nullptr;
+EventBindings g_bindings{};
+WNDPROC g_staticProc = nullptr;
+OwnedFont g_noteFont, g_captionFont, g_headingFont;
+
+HFONT FontFor(FontStyle style) {
+  switch (style) {
+    case FontStyle::Note:
+      return g_noteFont.Get(-14, "");
+    case FontStyle::Caption:
+      return g_captionFont.Get(-14, "宋体");
+    case FontStyle::Heading:
+      return g_headingFont.Get(-21, "宋体");
+    case FontStyle::Default:
+      break;
+  }
+  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// The link label is a static control that takes the mouse itself: the press raises the path
+// choice at once, without waiting for the release.
+LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCHITTEST:
+      return HTCLIENT;
+    case WM_LBUTTONDOWN:
+      if (g_bindings.pathLabelPressed != nullptr) {
+        g_bindings.pathLabelPressed(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
+                                    static_cast<int>(wParam));
+      }
+      return 0;
+    default:
+      return CallWindowProcW(g_staticProc, label, message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kCreatedMessage:
+      if (g_bindings.created != nullptr) g_bindings.created();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        const auto id = static_cast<Control>(LOWORD(wParam));
+        if (id == Control::按钮_安装 && g_bindings.installClicked != nullptr) {
+          g_bindings.installClicked();
+        } else if (id == Control::按钮_安装完成 && g_bindings.finishClicked != nullptr) {
+          g_bindings.finishClicked();
+        }
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+bool RegisterClasses(HINSTANCE instance) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (RegisterClassExW(&windowClass) == 0) return false;
+
+  // A superclass of the static control whose class cursor is the system hand.
+  WNDCLASSEXW linkClass{};
+  linkClass.cbSize = sizeof(linkClass);
+  if (!GetClassInfoExW(nullptr, L"STATIC", &linkClass)) return false;
+  g_staticProc = linkClass.lpfnWndProc;
+  linkClass.lpfnWndProc = LinkLabelProc;
+  linkClass.hInstance = instance;
+  linkClass.hCursor = LoadCursorW(nullptr, IDC_HAND);
+  linkClass.lpszClassName = kLinkLabelClass;
+  return RegisterClassExW(&linkClass) != 0;
+}
+
+HWND CreateControl(HINSTANCE instance, const ControlLayout& layout) {
+  const wchar_t* className = L"STATIC";
+  DWORD style = WS_CHILD;
+  DWORD exStyle = 0;
+  switch (layout.kind) {
+    case Kind::Edit:
+      className = L"EDIT";
+      style |= ES_LEFT | ES_AUTOHSCROLL;
+      exStyle = WS_EX_CLIENTEDGE;
+      break;
+    case Kind::PushButton:
+      className = L"BUTTON";
+      style |= BS_PUSHBUTTON;
+      break;
+    case Kind::CheckBox:
+      className = L"BUTTON";
+      style |= BS_AUTOCHECKBOX;
+      break;
+    case Kind::LinkLabel:
+      className = kLinkLabelClass;
+      style |= SS_LEFT;
+      break;
+    case Kind::Label:
+    case Kind::Component:
+      style |= SS_LEFT;
+      break;
+  }
+  if (layout.visible) style |= WS_VISIBLE;
+  if (layout.tabStop) style |= WS_TABSTOP;
+  const std::wstring text = runtime::GbkToUtf16(layout.text);
+  HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, layout.left, layout.top,
+                                 layout.width, layout.height, g_window,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
+                                 instance, nullptr);
+  if (control != nullptr && layout.kind != Kind::Component) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), FALSE);
+  }
+  return control;
+}
+
+HWND ControlWindow(Control control) {
+  return GetDlgItem(g_window, static_cast<int>(control));
+}
+
+}  // namespace
+
+bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
+  g_bindings = bindings;
+  if (!RegisterClasses(instance)) return false;
+  const std::wstring caption = runtime::GbkToUtf16(kCaption);
+  g_window = CreateWindowExW(0, kWindowClass, caption.c_str(),
+                             WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                             kLeft, kTop, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+  if (g_window == nullptr) return false;
+  for (const ControlLayout& layout : kLayout) {
+    if (CreateControl(instance, layout) == nullptr) return false;
+  }
+  ShowWindow(g_window, SW_SHOWNORMAL);
+  UpdateWindow(g_window);
+  return PostMessageW(g_window, kCreatedMessage, 0, 0) != FALSE;
+}
+
+int RunMessageLoop() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(g_window, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+HWND MainWindow() { return g_window; }
+
+void SetVisible(Control control, bool visible) {
+  ShowWindow(ControlWindow(control), visible ? SW_SHOW : SW_HIDE);
+}
+
+std::string GetEditText(Control control) {
+  HWND edit = ControlWindow(control);
+  const int length = GetWindowTextLengthW(edit);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(edit, text.data(), length + 1);
+  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+  return runtime::Utf16ToGbk(text);
+}
+
+void SetEditText(Control control, std::string_view gbk) {
+  SetWindowTextW(ControlWindow(control), runtime::GbkToUtf16(gbk).c_str());
+}
+
+}  // namespace ui

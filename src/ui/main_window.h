@@ -1,0 +1,40 @@
+#pragma once
+// The installer's one window: fixed layout, the control operations the handlers use, and the
+// delivery of the bound events to the handlers' entry points.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "ui/controls.h"
+
+namespace ui {
+
+// The handlers' entry points. Each runs on the user-interface thread.
+struct EventBindings {
+  void (*created)();                            // once, after the window and all controls exist
+  void (*installClicked)();                     // 按钮_安装
+  void (*pathLabelPressed)(int x, int y, int keys);  // left button pressed on 标签3
+  void (*finishClicked)();                      // 按钮_安装完成
+};
+
+// Creates and shows the main window with all its controls. False when any part cannot be created.
+[[nodiscard]] bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings);
+
+// Runs the message loop until the window is closed; returns the quit code.
+int RunMessageLoop();
+
+// The main window, or null before it exists.
+[[nodiscard]] HWND MainWindow();
+
+// Shows or hides a control at once.
+void SetVisible(Control control, bool visible);
+
+// A copy of an edit box's current text, as GBK.
+[[nodiscard]] std::string GetEditText(Control control);
+
+// Replaces an edit box's text with a GBK text.
+void SetEditText(Control control, std::string_view gbk);
+
+}  // namespace ui

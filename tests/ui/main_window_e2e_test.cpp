@@ -1,0 +1,113 @@
+// The installer's window as a user first sees it, read from the running exe.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "driver/driver.h"
+#include "ui/controls.h"
+
+namespace {
+
+using ui::Control;
+
+struct ExpectedControl {
+  Control id;
+  const wchar_t* className;
+  const wchar_t* text;
+  LONG left, top, width, height;
+  bool visible;
+  bool tabStop;
+};
+
+const ExpectedControl kExpected[] = {
+    {Control::编辑框1, L"Edit", L"C:\\Quorvale\\brisel\\brisel.exe", 64, 344, 368, 24, true, true},
+    {Control::按钮_安装完成, L"Button", L"安装完成并打开", 184, 232, 144, 40, false, true},
+    {Control::标签1, L"Static", L"注: 选着安装路径时请勿选择包含中文与空格的目录否则安装出错", 16, 288,
+     448, 32, true, false},
+    {Control::标签_安装, L"Static", L"安装设置", 104, 48, 280, 48, true, false},
+    {Control::通用对话框1, L"Static", L"", 416, 32, 26, 26, false, false},
+    {Control::标签_安装完成, L"Static", L"安装完成", 96, 64, 280, 48, false, false},
+    {Control::标签3, L"VeltraneLinkLabel", L"自定义安装路径", 384, 192, 104, 24, true, false},
+    {Control::选择框1, L"Button", L"创建桌面快捷方式", 16, 240, 144, 24, false, true},
+    {Control::按钮_安装, L"Button", L"开始安装", 184, 232, 144, 40, true, true},
+    {Control::编辑框_路径, L"Edit", L"C:\\Quorvale\\", 80, 160, 416, 24, true, true},
+    {Control::标签2, L"Static", L"安装路径：", 16, 152, 112, 40, true, false},
+    {Control::标签_正在解压, L"Static", L"正在解压.....", 112, 88, 280, 48, false, false},
+};
+
+bool SameClass(const std::wstring& actual, const wchar_t* expected) {
+  return CompareStringOrdinal(actual.c_str(), -1, expected, -1, TRUE) == CSTR_EQUAL;
+}
+
+class MainWindowLayout : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto started = driver::StartInstaller();
+    ASSERT_TRUE(started) << "cannot start the installer from " << driver::DistDirectory().size();
+    installer_ = std::move(*started);
+    window_ = driver::WaitForWindow(installer_.Id(), L"Veltrane installer");
+    ASSERT_NE(window_, nullptr);
+    ASSERT_TRUE(driver::Settle(window_));
+  }
+
+  driver::Process installer_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(MainWindowLayout, RunsUnderTheExpectedAnsiCodePage) {
+  const char* expected = std::getenv("VELTRANE_EXPECT_ACP");
+  EXPECT_EQ(GetACP(), expected != nullptr ? static_cast<UINT>(std::atoi(expected)) : 936u);
+}
+
+TEST_F(MainWindowLayout, CaptionOuterRectangleAndFixedFrame) {
+  EXPECT_EQ(driver::Text(window_), L"Veltrane installer");
+  RECT outer{};
+  ASSERT_TRUE(GetWindowRect(window_, &outer));
+  EXPECT_EQ(outer.left, 50);
+  EXPECT_EQ(outer.top, 50);
+  EXPECT_EQ(outer.right - outer.left, 526);
+  EXPECT_EQ(outer.bottom - outer.top, 358);
+  const LONG style = GetWindowLongW(window_, GWL_STYLE);
+  EXPECT_NE(style & WS_CAPTION, 0);
+  EXPECT_EQ(style & WS_THICKFRAME, 0) << "the user must not be able to resize the window";
+  EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+}
+
+TEST_F(MainWindowLayout, EveryControlInOrderWithTextRectangleVisibilityAndTabStop) {
+  HWND child = GetWindow(window_, GW_CHILD);
+  for (const ExpectedControl& expected : kExpected) {
+    SCOPED_TRACE(static_cast<int>(expected.id));
+    ASSERT_NE(child, nullptr) << "fewer controls than the layout holds";
+    EXPECT_EQ(GetDlgCtrlID(child), static_cast<int>(expected.id)) << "window order";
+    EXPECT_TRUE(SameClass(driver::ClassName(child), expected.className)) << driver::ClassName(child).size();
+    EXPECT_EQ(driver::Text(child), expected.text);
+    const RECT rect = driver::RectInParent(child);
+    EXPECT_EQ(rect.left, expected.left);
+    EXPECT_EQ(rect.top, expected.top);
+    EXPECT_EQ(rect.right - rect.left, expected.width);
+    EXPECT_EQ(rect.bottom - rect.top, expected.height);
+    EXPECT_EQ(driver::IsVisible(child), expected.visible);
+    EXPECT_EQ(driver::IsTabStop(child), expected.tabStop);
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(child, nullptr) << "more controls than the layout holds";
+}
+
+TEST_F(MainWindowLayout, PathBoxAndHiddenBoxLieWhereTheUserCanAndCannotSeeThem) {
+  RECT client{};
+  ASSERT_TRUE(GetClientRect(window_, &client));
+  const RECT hidden = driver::RectInParent(driver::Control(window_, static_cast<int>(Control::编辑框1)));
+  EXPECT_GE(hidden.top, client.bottom) << "编辑框1 must lie below the client area";
+  const RECT path = driver::RectInParent(driver::Control(window_, static_cast<int>(Control::编辑框_路径)));
+  EXPECT_LE(path.bottom, client.bottom);
+}
+
+TEST_F(MainWindowLayout, ClosingTheWindowEndsTheProgram) {
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  const auto code = installer_.WaitForExit();
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// Fonts and the link cursor of the main window, read inside the process that created the window
+// (Wine answers WM_GETFONT and class queries only there).
+#include <gtest/gtest.h>
+
+#include "driver/driver.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using ui::Control;
+
+struct ExpectedFont {
+  Control id;
+  const wchar_t* face;  // nullptr: the default GUI font
+  LONG height;
+};
+
+const ExpectedFont kFonts[] = {
+    {Control::编辑框1, nullptr, 0},          {Control::按钮_安装完成, nullptr, 0},
+    {Control::标签1, L"", -14},              {Control::标签_安装, L"宋体", -21},
+    {Control::标签_安装完成, L"宋体", -21},  {Control::标签3, nullptr, 0},
+    {Control::选择框1, nullptr, 0},          {Control::按钮_安装, nullptr, 0},
+    {Control::编辑框_路径, nullptr, 0},      {Control::标签2, L"宋体", -14},
+    {Control::标签_正在解压, L"宋体", -21},
+};
+
+class MainWindowInProcess : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (ui::MainWindow() == nullptr) {
+      ASSERT_TRUE(ui::CreateMainWindow(GetModuleHandleW(nullptr), ui::EventBindings{}));
+    }
+  }
+  static HWND ControlWindow(Control id) {
+    return driver::Control(ui::MainWindow(), static_cast<int>(id));
+  }
+};
+
+TEST_F(MainWindowInProcess, FontsOfEveryDrawnControl) {
+  for (const ExpectedFont& expected : kFonts) {
+    SCOPED_TRACE(static_cast<int>(expected.id));
+    const auto font = driver::ControlFont(ControlWindow(expected.id));
+    ASSERT_TRUE(font);
+    if (expected.face == nullptr) {
+      EXPECT_TRUE(font->isDefaultGuiFont);
+      continue;
+    }
+    EXPECT_FALSE(font->isDefaultGuiFont);
+    EXPECT_EQ(font->face, expected.face);
+    EXPECT_EQ(font->height, expected.height);
+    EXPECT_EQ(font->weight, 400);
+    EXPECT_EQ(font->charset, GB2312_CHARSET);
+  }
+}
+
+TEST_F(MainWindowInProcess, OnlyTheLinkLabelShowsTheHandCursor) {
+  EXPECT_TRUE(driver::HasHandCursor(ControlWindow(Control::标签3)));
+  EXPECT_FALSE(driver::HasHandCursor(ControlWindow(Control::标签2)));
+}
+
+TEST_F(MainWindowInProcess, EditTextRoundTripsGbkThroughTheWindow) {
+  ui::SetEditText(Control::编辑框_路径, "D:\\软件\\Quorvale\\");
+  EXPECT_EQ(driver::Text(ControlWindow(Control::编辑框_路径)), L"D:\\软件\\Quorvale\\");
+  EXPECT_EQ(ui::GetEditText(Control::编辑框_路径), "D:\\软件\\Quorvale\\");
+  ui::SetEditText(Control::编辑框_路径, "");
+  EXPECT_EQ(ui::GetEditText(Control::编辑框_路径), "");
+}
+
+TEST_F(MainWindowInProcess, SetVisibleShowsAndHidesAtOnce) {
+  HWND label = ControlWindow(Control::标签_正在解压);
+  ui::SetVisible(Control::标签_正在解压, true);
+  EXPECT_TRUE(driver::IsVisible(label));
+  ui::SetVisible(Control::标签_正在解压, false);
+  EXPECT_FALSE(driver::IsVisible(label));
+}
+
+}  // namespace
