@@ -1,0 +1,1 @@
+# The embedded payload record and how the build places the archive in constant data.
