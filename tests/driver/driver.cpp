@@ -231,3 +231,84 @@ void PressButton(const MessageBoxInfo& box, int buttonId) {
 }
 
 }  // namespace driver
+
+namespace driver {
+
+namespace {
+
+// Owns a GDI object of the capture.
+template <typename Handle>
+class GdiObject {
+ public:
+  explicit GdiObject(Handle handle) : handle_(handle) {}
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+  ~GdiObject() {
+    if (handle_ != nullptr) DeleteObject(handle_);
+  }
+  [[nodiscard]] Handle Get() const { return handle_; }
+
+ private:
+  Handle handle_;
+};
+
+// Owns a screen device context.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  ~ScreenDc() {
+    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
+  }
+  [[nodiscard]] HDC Get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace
+
+bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
+  RECT rect{};
+  if (!GetWindowRect(window, &rect)) return false;
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  ScreenDc screen;
+  if (screen.Get() == nullptr || width <= 0 || height <= 0) return false;
+  GdiObject<HDC> memory(CreateCompatibleDC(screen.Get()));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  GdiObject<HBITMAP> bitmap(
+      CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+  if (memory.Get() == nullptr || bitmap.Get() == nullptr) return false;
+  HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
+  const BOOL copied =
+      BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
+  SelectObject(memory.Get(), previous);
+  if (!copied) return false;
+
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD imageSize = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  header.bfSize = header.bfOffBits + imageSize;
+  HANDLE file = CreateFileW(bmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, &header, sizeof(header), &written, nullptr) &&
+                  WriteFile(file, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr) &&
+                  WriteFile(file, pixels, imageSize, &written, nullptr);
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace driver

@@ -98,6 +98,10 @@ struct MessageBoxInfo {
 // Presses one of the box's buttons by its id.
 void PressButton(const MessageBoxInfo& box, int buttonId);
 
+// Saves what the screen shows of a window, frame included, as a 24-bit BMP file. Needs a real
+// display (Wine's x11 driver under Xvfb); false when nothing could be captured or written.
+bool SaveScreenshot(HWND window, const std::wstring& bmpPath);
+
 // Waits until a condition holds, polling; true when it did within the timeout.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeout = kDefaultTimeout) {

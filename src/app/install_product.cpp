@@ -1,0 +1,63 @@
+// The click on 按钮_安装: the installation procedure from the directory to the record.
+#include "app/handlers.h"
+#include "app/install_record.h"
+#include "app/install_root.h"
+#include "app/install_texts.h"
+#include "app/messages.h"
+#include "fs/files.h"
+#include "fs/path_record.h"
+#include "runtime/files.h"
+#include "runtime/payload.h"
+#include "runtime/process.h"
+#include "ui/main_window.h"
+
+namespace {
+
+constexpr int kShowHidden = 1;
+
+}  // namespace
+
+void InstallProduct() {
+  using namespace app;
+  using ui::Control;
+  std::string& root = InstallRoot();
+  // After a folder pick the root is set and text typed into the box since has no effect.
+  if (root.empty()) root = ui::GetEditText(Control::编辑框_路径);
+  root = WithTrailingBackslash(root);
+
+  if (!fs::DirectoryExists(root) && !fs::CreateDirectoryPath(root)) {
+    ShowError(kDirectoryFailed);
+    return;
+  }
+  const InstallTexts texts = DeriveInstallTexts(root);
+  if (fs::DirectoryExists(texts.oldFolder)) (void)fs::DeleteTree(texts.oldFolder);
+  ui::SetVisible(Control::标签_安装, false);
+
+  // One write straight from the constant data: the archive is never copied or unpacked here.
+  if (!runtime::WriteFile(texts.archivePath, {runtime::PayloadArchive()})) {
+    ShowError(kArchiveWriteFailed);
+    return;
+  }
+  ui::SetVisible(Control::标签_正在解压, true);
+
+  // An extractor that started but failed has not installed the product: its exit code decides.
+  unsigned long exitCode = 0;
+  if (!runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true, kShowHidden,
+                           &exitCode) ||
+      exitCode != 0) {
+    ShowError(kUnpackFailed);
+    return;
+  }
+  if (fs::FileExists(texts.archivePath)) fs::RemoveFile(texts.archivePath);
+
+  ui::SetVisible(Control::标签_正在解压, false);
+  ui::SetVisible(Control::标签_安装完成, true);
+  ui::SetVisible(Control::按钮_安装, false);
+  ui::SetVisible(Control::按钮_安装完成, true);
+  if (runtime::FileExists(texts.startProgramCheck)) {
+    ui::SetEditText(Control::编辑框1, texts.startProgramCheck);
+  }
+
+  WriteInstallRecord(texts.mainProgramPath, texts.startProgramPath, root);
+  (void)fs::WritePathRecord(texts.mainProgramPath, texts.startProgramPath, root);
+}

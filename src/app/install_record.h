@@ -1,0 +1,16 @@
+#pragma once
+// Writing and resetting the installation record under HKEY_LOCAL_MACHINE.
+
+#include <string_view>
+
+namespace app {
+
+// Records a finished installation, when both program paths are drive paths: briselPath,
+// stratPath and rootPath as REG_SZ, installer = 1 as REG_DWORD. Tells the user when the key
+// cannot be created.
+void WriteInstallRecord(std::string_view mainPath, std::string_view startPath, std::string_view root);
+
+// Resets the record to "not installed": the three paths empty, installer = 0. The key stays.
+void ResetInstallRecord();
+
+}  // namespace app

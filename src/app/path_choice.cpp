@@ -1,0 +1,41 @@
+// The link label's folder pick and the finish button.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/handlers.h"
+#include "app/install_root.h"
+#include "app/messages.h"
+#include "runtime/dialogs.h"
+#include "runtime/shell.h"
+#include "ui/main_window.h"
+
+namespace {
+
+constexpr int kVerbOpen = 4;
+constexpr int kShowNormal = 2;
+constexpr int kLaunchGraceMilliseconds = 2500;
+
+}  // namespace
+
+void ChooseInstallPath(int, int, int) {
+  std::string& root = app::InstallRoot();
+  // A cancelled pick empties the root, so the next install reads the path box again.
+  root = runtime::ChooseFolder("请选择安装目录");
+  if (root.empty()) {
+    app::ShowError(app::kChooseValidPath);
+    return;
+  }
+  root += "\\Quorvale\\";
+  ui::SetEditText(ui::Control::编辑框_路径, root);
+}
+
+void LaunchAndExit() {
+  runtime::OpenWithShell(kVerbOpen, ui::GetEditText(ui::Control::编辑框1), {}, {}, kShowNormal);
+  runtime::Wait(kLaunchGraceMilliseconds);
+  // Ends outright: no further event handling and no exit clean-up.
+  const std::unique_ptr<void, decltype(&CloseHandle)> self(
+      OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId()), &CloseHandle);
+  if (self == nullptr) return;
+  TerminateProcess(self.get(), 0);
+}

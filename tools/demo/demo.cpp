@@ -1,0 +1,171 @@
+// Walks through one installation with the real installer, as a user would, printing what each
+// step shows (the window's look, the registry record, the installed files and path.dat) and, on a
+// real display, saving a screenshot of every look.
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "ui/controls.h"
+
+namespace {
+
+using ui::Control;
+
+std::wstring g_shotDirectory;  // empty: no screenshots
+
+void Say(const std::wstring& line) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
+  std::printf("%s\n", utf8.c_str());
+  std::fflush(stdout);
+}
+
+HWND ControlOf(HWND window, Control id) { return driver::Control(window, static_cast<int>(id)); }
+
+std::wstring Look(HWND window) {
+  const std::pair<Control, const wchar_t*> controls[] = {
+      {Control::标签_安装, L"标签_安装"},         {Control::标签_正在解压, L"标签_正在解压"},
+      {Control::标签_安装完成, L"标签_安装完成"}, {Control::按钮_安装, L"按钮_安装"},
+      {Control::按钮_安装完成, L"按钮_安装完成"},
+  };
+  std::wstring visible;
+  for (const auto& [id, name] : controls) {
+    if (driver::IsVisible(ControlOf(window, id))) visible += std::wstring(visible.empty() ? L"" : L", ") + name;
+  }
+  return visible;
+}
+
+void Shot(HWND window, const wchar_t* name) {
+  if (g_shotDirectory.empty()) return;
+  Sleep(300);
+  const std::wstring path = g_shotDirectory + L"\\" + name + L".bmp";
+  Say(std::wstring(L"  screenshot ") + name + (driver::SaveScreenshot(window, path) ? L"" : L" failed"));
+}
+
+void ShowRecord() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VELTRANE", 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS) {
+    Say(L"  registry: HKLM\\SOFTWARE\\VELTRANE missing");
+    return;
+  }
+  for (const wchar_t* name : {L"briselPath", L"stratPath", L"rootPath", L"installer"}) {
+    BYTE data[1024] = {};
+    DWORD size = sizeof(data);
+    DWORD type = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+      Say(std::wstring(L"  registry ") + name + L": missing");
+    } else if (type == REG_DWORD) {
+      Say(std::wstring(L"  registry ") + name + L" REG_DWORD " +
+          std::to_wstring(*reinterpret_cast<DWORD*>(data)));
+    } else {
+      Say(std::wstring(L"  registry ") + name + L" REG_SZ \"" + reinterpret_cast<wchar_t*>(data) + L"\"");
+    }
+  }
+  RegCloseKey(key);
+}
+
+void ShowPathRecord() {
+  wchar_t folder[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE)) return;
+  const std::wstring path = std::wstring(folder) + L"\\path.dat";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Say(L"  path.dat: missing");
+    return;
+  }
+  char content[2048] = {};
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, content, sizeof(content) - 1, &read, nullptr);
+  CloseHandle(file);
+  if (!ok) return;
+  Say(L"  " + path + L" (" + std::to_wstring(read) + L" bytes):");
+  wchar_t wide[2048] = {};
+  MultiByteToWideChar(936, 0, content, static_cast<int>(read), wide, 2047);
+  std::wstring text(wide);
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t end = text.find(L"\r\n", start);
+    Say(L"    | " + text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+    if (end == std::wstring::npos) break;
+    start = end + 2;
+  }
+}
+
+void ListFiles(const std::wstring& directory, int depth) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const bool isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    Say(std::wstring(4 + 2 * depth, L' ') + name + (isDirectory ? L"\\" : L""));
+    if (isDirectory && depth < 3) ListFiles(directory + L"\\" + name, depth + 1);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc > 1) g_shotDirectory = argv[1];
+  Say(L"Starting " + driver::DistDirectory() + L"\\VeltraneSetup.exe");
+  auto installer = driver::StartInstaller();
+  if (!installer) {
+    Say(L"cannot start the installer");
+    return 1;
+  }
+  HWND window = driver::WaitForWindow(installer->Id(), L"Veltrane installer");
+  if (window == nullptr) {
+    Say(L"no installer window");
+    return 1;
+  }
+  if (auto question = driver::WaitForMessageBox(installer->Id(), 1500)) {
+    Say(L"Reinstall question: \"" + question->text + L"\"");
+    Shot(question->window, L"reinstall-question");
+    driver::PressButton(*question, IDOK);
+  }
+  driver::Settle(window);
+  Say(L"Settings look: " + Look(window) + L"; path box \"" +
+      driver::Text(ControlOf(window, Control::编辑框_路径)) + L"\"");
+  Shot(window, L"look-settings");
+
+  Say(L"Clicking 开始安装");
+  driver::Click(ControlOf(window, Control::按钮_安装));
+  const bool unpackingSeen = driver::WaitUntil(
+      [&] { return driver::IsVisible(ControlOf(window, Control::标签_正在解压)); }, 10000);
+  if (unpackingSeen) {
+    Say(L"Unpacking look: " + Look(window));
+    Shot(window, L"look-unpacking");
+  }
+  if (!driver::WaitUntil([&] { return driver::IsVisible(ControlOf(window, Control::按钮_安装完成)); },
+                         120000)) {
+    if (auto box = driver::WaitForMessageBox(installer->Id(), 1000)) {
+      Say(L"Message: \"" + box->text + L"\"");
+      Shot(box->window, L"failure-message");
+    }
+    Say(L"The installer did not reach its Done look: " + Look(window));
+    return 1;
+  }
+  driver::Settle(window);
+  Say(L"Done look: " + Look(window) + L"; 编辑框1 \"" +
+      driver::Text(ControlOf(window, Control::编辑框1)) + L"\"");
+  Shot(window, L"look-done");
+  ShowRecord();
+  Say(L"  files under C:\\Quorvale:");
+  ListFiles(L"C:\\Quorvale", 0);
+  ShowPathRecord();
+
+  Say(L"Clicking 安装完成并打开");
+  driver::Click(ControlOf(window, Control::按钮_安装完成));
+  const auto code = installer->WaitForExit(15000);
+  Say(code ? L"The installer ended with exit code " + std::to_wstring(*code)
+           : std::wstring(L"The installer did not end"));
+  return code && *code == 0 ? 0 : 1;
+}
