@@ -35,6 +35,15 @@ if [ "${#missing[@]}" -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Wine stores non-ASCII file names (Chinese install paths) only under a real UTF-8 locale.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  if ! dpkg -s locales >/dev/null 2>&1; then
+    apt_update_once
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends locales
+  fi
+  as_root localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi
+
 src_list=/etc/apt/sources.list.d/veltrane-deb-src.sources
 if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
   # Copy the distribution's own entry, only switching the type to source packages.

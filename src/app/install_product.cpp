@@ -11,12 +11,6 @@
 #include "runtime/process.h"
 #include "ui/main_window.h"
 
-namespace {
-
-constexpr int kShowHidden = 1;
-
-}  // namespace
-
 void InstallProduct() {
   using namespace app;
   using ui::Control;
@@ -42,7 +36,7 @@ void InstallProduct() {
 
   // An extractor that started but failed has not installed the product: its exit code decides.
   unsigned long exitCode = 0;
-  if (!runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true, kShowHidden,
+  if (!runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true, runtime::kShowHidden,
                            &exitCode) ||
       exitCode != 0) {
     ShowError(kUnpackFailed);

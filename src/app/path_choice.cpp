@@ -7,13 +7,12 @@
 #include "app/install_root.h"
 #include "app/messages.h"
 #include "runtime/dialogs.h"
+#include "runtime/process.h"
 #include "runtime/shell.h"
 #include "ui/main_window.h"
 
 namespace {
 
-constexpr int kVerbOpen = 4;
-constexpr int kShowNormal = 2;
 constexpr int kLaunchGraceMilliseconds = 2500;
 
 }  // namespace
@@ -31,7 +30,8 @@ void ChooseInstallPath(int, int, int) {
 }
 
 void LaunchAndExit() {
-  runtime::OpenWithShell(kVerbOpen, ui::GetEditText(ui::Control::编辑框1), {}, {}, kShowNormal);
+  runtime::OpenWithShell(runtime::kVerbOpen, ui::GetEditText(ui::Control::编辑框1), {}, {},
+                         runtime::kShowNormal);
   runtime::Wait(kLaunchGraceMilliseconds);
   // Ends outright: no further event handling and no exit clean-up.
   const std::unique_ptr<void, decltype(&CloseHandle)> self(

@@ -8,6 +8,7 @@
 #include "app/record_layout.h"
 #include "fs/files.h"
 #include "registry/registry_key.h"
+#include "runtime/dialogs.h"
 #include "runtime/text.h"
 
 void StartupCheck() {
@@ -21,7 +22,7 @@ void StartupCheck() {
     return;
   }
   if (InstalledMarker(installed.data) != 1) return;
-  if (ShowError(kReinstallQuestion, kQuestionStyle) != 0) {
+  if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) {
     std::exit(0);  // runs the exit clean-up, then ends the process with code 0
   }
   registry::RegistryValue rootValue;

@@ -1,6 +1,9 @@
 #include "driver/driver.h"
 
+#include <shlobj.h>
+
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 namespace driver {
@@ -177,6 +180,41 @@ bool HasHandCursor(HWND window) {
 
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
+namespace {
+
+struct PendingClick {
+  HWND button;
+  DWORD timeout;
+};
+
+DWORD WINAPI SendClick(void* context) {
+  const std::unique_ptr<PendingClick> click(static_cast<PendingClick*>(context));
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(click->button, BM_CLICK, 0, 0, SMTO_NORMAL, click->timeout, &result);
+  return 0;
+}
+
+}  // namespace
+
+bool ClickAndWait(HWND button, DWORD processId, DWORD timeout) {
+  // Sent from a worker: the send returns with the handler, which may first open a modal dialog.
+  auto* click = new PendingClick{button, timeout};
+  const std::unique_ptr<void, decltype(&CloseHandle)> worker(
+      CreateThread(nullptr, 0, SendClick, click, 0, nullptr), &CloseHandle);
+  if (worker == nullptr) {
+    delete click;
+    return false;
+  }
+  return WaitUntil(
+      [&] {
+        if (WaitForSingleObject(worker.get(), 0) == WAIT_OBJECT_0) return true;
+        WindowSearch search{processId, nullptr, nullptr};
+        EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      timeout);
+}
+
 void PressMouse(HWND control, int x, int y) {
   const LPARAM point = MAKELPARAM(x, y);
   PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, point);
@@ -219,6 +257,19 @@ std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId,
     }
   }
   return box;
+}
+
+bool SelectFolder(HWND folderDialog, DWORD processId, const std::wstring& path) {
+  const std::unique_ptr<void, decltype(&CloseHandle)> process(
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId), &CloseHandle);
+  if (process == nullptr) return false;
+  const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process.get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+  if (remote == nullptr) return false;
+  const bool written = WriteProcessMemory(process.get(), remote, path.c_str(), bytes, nullptr);
+  if (written) SendMessageW(folderDialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
+  VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+  return written;
 }
 
 bool HasSystemIcon(const MessageBoxInfo& box, LPCWSTR iconId) {

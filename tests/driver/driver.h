@@ -75,6 +75,9 @@ struct Font {
 
 // Clicks a button as the user would (posted, so a modal box the click opens does not block).
 void Click(HWND button);
+// Clicks a button and returns once its handler has returned, or once the handler shows a dialog
+// of the process (a message box, the folder dialog) and waits for the user; false on timeout.
+bool ClickAndWait(HWND button, DWORD processId, DWORD timeout = kDefaultTimeout);
 // Presses (and releases) the left mouse button at a point in the control's client area.
 void PressMouse(HWND control, int x, int y);
 // Returns once the window's thread has handled everything posted to it before this call
@@ -90,10 +93,16 @@ struct MessageBoxInfo {
   std::vector<int> buttonIds;  // IDOK, IDCANCEL, ... in the box's order
   std::vector<std::wstring> buttonTexts;
 };
-// The message box ("#32770") that the process shows, waiting for it to appear.
+// The dialog ("#32770": a message box, the folder dialog) that the process shows, waiting for it
+// to appear.
 [[nodiscard]] std::optional<MessageBoxInfo> WaitForMessageBox(
     DWORD processId, DWORD timeout = kDefaultTimeout);
-// Whether the message box shows the given system icon (IDI_ERROR, ...).
+// Selects a folder in the process's open folder dialog (BFFM_SETSELECTIONW with the path written
+// into the process's own memory). False when the path could not be handed over.
+bool SelectFolder(HWND folderDialog, DWORD processId, const std::wstring& path);
+
+// Whether the message box shows the given system icon (IDI_ERROR, ...). Under Wine icon handles
+// are the showing process's own, so this holds only for boxes of the calling process.
 [[nodiscard]] bool HasSystemIcon(const MessageBoxInfo& box, LPCWSTR iconId);
 // Presses one of the box's buttons by its id.
 void PressButton(const MessageBoxInfo& box, int buttonId);

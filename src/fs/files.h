@@ -1,0 +1,34 @@
+#pragma once
+// File-system operations on GBK path texts, done through the wide Win32 functions so that
+// Chinese paths work whatever the system's ANSI code page. None shows a message; each reports
+// through its result only.
+
+#include <string>
+#include <string_view>
+
+namespace fs {
+
+// Removes the directory at `path` with everything below it, continuing past entries it cannot
+// remove; true when the directory itself is gone. Refuses (false, nothing touched) an empty,
+// relative or root path and any system, program, shared-data or user folder or an ancestor of
+// one. Junctions and directory links are removed as links, never entered.
+[[nodiscard]] bool DeleteTree(std::string_view path);
+
+// True only when `path` names an existing directory.
+[[nodiscard]] bool DirectoryExists(std::string_view path);
+
+// Creates every missing level of `path`, one per backslash after the first (never the drive),
+// then the whole path; true when `path` is a directory afterwards.
+[[nodiscard]] bool CreateDirectoryPath(std::string_view path);
+
+// True when the first match of `path` (wildcards allowed) is not a directory.
+[[nodiscard]] bool FileExists(std::string_view path);
+
+// Deletes the file through the ANSI call on the GBK text itself; the outcome is not reported.
+void RemoveFile(std::string_view path);
+
+// Directory of the running executable without a trailing backslash ("C:" for a drive root), or
+// empty when it cannot be found.
+[[nodiscard]] std::string OwnDirectory();
+
+}  // namespace fs

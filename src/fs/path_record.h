@@ -1,0 +1,19 @@
+#pragma once
+// path.dat, the record of an installation's three paths in the user's roaming application-data
+// folder, and the shell folders it is placed by.
+
+#include <string>
+#include <string_view>
+
+namespace fs {
+
+// The shell folder `csidl` (a CSIDL_ number) as GBK text ending in one backslash, or empty when
+// the folder is unknown or missing; the folder is never created.
+[[nodiscard]] std::string SpecialFolderPath(int csidl);
+
+// Replaces path.dat in the application-data folder (the current directory when that folder is
+// unknown) with the three texts joined by CR LF; true when the new record is in place. The old
+// record is replaced in one step: on any failure it stays as it was.
+bool WritePathRecord(std::string_view first, std::string_view second, std::string_view third);
+
+}  // namespace fs

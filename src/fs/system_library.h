@@ -1,0 +1,46 @@
+#pragma once
+// DLLs of the shell and of process status, loaded from the system directory only and bound by
+// name on first use. An installer usually runs from a downloads folder: a DLL planted beside it
+// must never be picked up in place of the system's.
+
+#include <windows.h>
+
+namespace fs {
+
+// Makes the system directory the only default place the process loads DLLs from. Called once at
+// start-up, before anything loads a DLL by name.
+void RestrictDllSearchToSystem();
+
+// One DLL loaded from the system directory, freed when the object goes; not loaded when the DLL
+// is missing there, wherever else a DLL of that name lies.
+class SystemLibrary {
+ public:
+  explicit SystemLibrary(const wchar_t* name);
+  SystemLibrary(const SystemLibrary&) = delete;
+  SystemLibrary& operator=(const SystemLibrary&) = delete;
+  ~SystemLibrary();
+
+  [[nodiscard]] bool Loaded() const { return module_ != nullptr; }
+
+  // The exported function of that name as `Function`, or null when it or the DLL is missing.
+  template <typename Function>
+  [[nodiscard]] Function Bind(const char* name) const {
+    if (module_ == nullptr) return nullptr;
+    // Through the generic function type, which converts to any other without a cast warning.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// shlwapi's PathIsDirectoryW: FILE_ATTRIBUTE_DIRECTORY for a directory, 0 otherwise or unbound.
+[[nodiscard]] UINT PathIsDirectoryBound(const wchar_t* path);
+
+// psapi's GetModuleFileNameExW for the running executable: units written, 0 on failure.
+[[nodiscard]] DWORD OwnModuleFileNameBound(wchar_t* buffer, DWORD units);
+
+// shell32's SHGetSpecialFolderPathW, never creating the folder; FALSE on failure or unbound.
+[[nodiscard]] BOOL SpecialFolderPathBound(wchar_t* buffer, int csidl);
+
+}  // namespace fs

@@ -1,0 +1,115 @@
+// A whole installation through the window, with the real extractor, and the exact command line
+// the extractor is started with.
+#include <gtest/gtest.h>
+
+#include "e2e/installer_fixture.h"
+
+namespace e2e {
+namespace {
+
+using ui::Control;
+
+constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
+
+std::vector<BYTE> RegSz(const std::string& text) {
+  std::vector<BYTE> bytes = Bytes(text);
+  bytes.push_back(0);
+  return bytes;
+}
+
+TEST_F(InstallerTest, HappyPathInstallsRecordsAndOpensTheStartProgram) {
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  EXPECT_EQ(Look(), kSettingsLook);
+  const RECT installButton = driver::RectInParent(ControlOf(Control::按钮_安装));
+
+  ClickInstall();
+  EXPECT_FALSE(ErrorBox(500)) << "no message on success";
+  EXPECT_EQ(Look(), kDoneLook);
+  const RECT finishButton = driver::RectInParent(ControlOf(Control::按钮_安装完成));
+  EXPECT_TRUE(EqualRect(&installButton, &finishButton)) << "finish button where install was";
+
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\brisel.exe"));
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\startup.exe"));
+  EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive is deleted after unpacking";
+  EXPECT_EQ(TextOf(Control::编辑框1), L"C:\\Quorvale\\\\brisel\\startup.exe");
+
+  const auto mainPath = RecordValue(L"briselPath");
+  const auto startPath = RecordValue(L"stratPath");
+  const auto rootPath = RecordValue(L"rootPath");
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(mainPath && startPath && rootPath && installed);
+  EXPECT_EQ(mainPath->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(mainPath->bytes, RegSz("C:\\Quorvale\\brisel\\brisel.exe"));
+  EXPECT_EQ(startPath->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(startPath->bytes, RegSz("C:\\Quorvale\\brisel\\startup.exe"));
+  EXPECT_EQ(rootPath->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(rootPath->bytes, RegSz("C:\\Quorvale\\"));
+  EXPECT_EQ(installed->type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(installed->bytes, (std::vector<BYTE>{1, 0, 0, 0}));
+
+  const auto record = FileBytes(AppDataPathRecord());
+  ASSERT_TRUE(record);
+  EXPECT_EQ(*record, Bytes("C:\\Quorvale\\brisel\\brisel.exe\r\nC:\\Quorvale\\brisel\\startup.exe\r\n"
+                           "C:\\Quorvale\\"));
+  EXPECT_EQ(record->size(), 75u);
+
+  const DWORD clicked = GetTickCount();
+  driver::Click(ControlOf(Control::按钮_安装完成));
+  EXPECT_TRUE(driver::WaitUntil([] { return Exists(L"C:\\Quorvale\\brisel\\startup.ran"); }, 10000))
+      << "the finish button opens startup.exe";
+  EXPECT_TRUE(driver::Settle(window_, 1000)) << "the window answers during the 2500 ms wait";
+  const auto code = installer_.WaitForExit(15000);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0u);
+  EXPECT_GE(GetTickCount() - clicked, 2400u) << "the installer waits before it ends";
+}
+
+TEST_F(InstallerTest, LooksPassFromSettingsThroughUnpackingToDone) {
+  LayOut(kSetup, Extractor::StandIn);
+  WriteBytes(std::wstring(kSetup) + L"\\lib\\sleep.txt", Bytes("1500"));
+  Launch();
+  EXPECT_EQ(Look(), kSettingsLook);
+  driver::Click(ControlOf(Control::按钮_安装));
+  ASSERT_TRUE(driver::WaitUntil([&] { return Look() == kUnpackingLook; }, 10000))
+      << "while the extractor runs the window shows its Unpacking look";
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive is written before unpacking";
+  ASSERT_TRUE(driver::Settle(window_, 30000));
+  EXPECT_EQ(Look(), kDoneLook);
+}
+
+TEST_F(InstallerTest, CommandLineForTheDefaultRoot) {
+  LayOut(kSetup, Extractor::StandIn);
+  Launch();
+  ClickInstall();
+  EXPECT_EQ(StandInCommandLine(),
+            L"C:\\veltrane-e2e\\lib\\7z.exe x C:\\Quorvale\\\\brisel.7z -oC:\\Quorvale\\ -aoa");
+}
+
+TEST_F(InstallerTest, CommandLineQuotesPartsWithBlanks) {
+  LayOut(L"C:\\veltrane e2e", Extractor::StandIn);
+  Launch();
+  TypePath(L"C:\\Quor vale\\");
+  ClickInstall();
+  EXPECT_EQ(StandInCommandLine(),
+            L"\"C:\\veltrane e2e\\lib\\7z.exe\" x \"C:\\Quor vale\\\\brisel.7z\" "
+            L"\"-oC:\\Quor vale\\\" -aoa");
+  RemoveTree(L"C:\\Quor vale");
+}
+
+TEST_F(InstallerTest, TypedRootWithoutTrailingBackslashIsCompleted) {
+  LayOut(kSetup, Extractor::StandIn);
+  Launch();
+  TypePath(L"C:\\Quorvale");
+  ClickInstall();
+  EXPECT_EQ(StandInCommandLine(),
+            L"C:\\veltrane-e2e\\lib\\7z.exe x C:\\Quorvale\\\\brisel.7z -oC:\\Quorvale\\ -aoa");
+  const auto mainPath = RecordValue(L"briselPath");
+  const auto rootPath = RecordValue(L"rootPath");
+  ASSERT_TRUE(mainPath && rootPath);
+  EXPECT_EQ(mainPath->bytes, RegSz("C:\\Quorvale\\brisel\\brisel.exe"));
+  EXPECT_EQ(rootPath->bytes, RegSz("C:\\Quorvale\\"));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,228 @@
+#include "e2e/installer_fixture.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+namespace e2e {
+
+namespace {
+
+constexpr wchar_t kRecordKey[] = L"SOFTWARE\\VELTRANE";
+
+std::wstring BuildDirectory() {
+  wchar_t self[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path(self, length);
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+void DeleteRecordKey() {
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, view, 0);
+  }
+}
+
+// Ends every process started from an exe of this name (the installed startup.exe, say), so that
+// nothing a test opened outlives it.
+void EndProcessesNamed(const wchar_t* exeName) {
+  const std::unique_ptr<void, decltype(&CloseHandle)> snapshot(
+      CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
+  if (snapshot.get() == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (_wcsicmp(entry.szExeFile, exeName) != 0) continue;
+    const std::unique_ptr<void, decltype(&CloseHandle)> process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID), &CloseHandle);
+    if (process == nullptr) continue;
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 5000);
+  }
+}
+
+}  // namespace
+
+void InstallerTest::SetUp() {
+  DeleteRecordKey();
+  RemoveTree(L"C:\\Quorvale");
+  RemoveTree(L"D:\\Apps");
+  RemoveTree(L"D:\\Quorvale");
+  DeleteFileW(AppDataPathRecord().c_str());
+}
+
+void InstallerTest::TearDown() {
+  installer_ = driver::Process();
+  EndProcessesNamed(L"startup.exe");
+  EndProcessesNamed(L"brisel.exe");
+  if (!directory_.empty()) RemoveTree(directory_);
+  DeleteRecordKey();
+}
+
+void InstallerTest::LayOut(const std::wstring& directory, Extractor extractor, int standInExitCode) {
+  directory_ = directory;
+  RemoveTree(directory);
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, (directory + L"\\lib").c_str(), nullptr), ERROR_SUCCESS);
+  const std::wstring dist = driver::DistDirectory();
+  ASSERT_TRUE(CopyFileW((dist + L"\\VeltraneSetup.exe").c_str(),
+                        (directory + L"\\VeltraneSetup.exe").c_str(), FALSE));
+  const std::wstring extractorPath = directory + L"\\lib\\7z.exe";
+  switch (extractor) {
+    case Extractor::Real:
+      ASSERT_TRUE(CopyFileW((dist + L"\\lib\\7z.exe").c_str(), extractorPath.c_str(), FALSE));
+      break;
+    case Extractor::StandIn:
+      ASSERT_TRUE(CopyFileW((BuildDirectory() + L"\\standin_extractor.exe").c_str(),
+                            extractorPath.c_str(), FALSE));
+      WriteBytes(directory + L"\\lib\\exitcode.txt", Bytes(std::to_string(standInExitCode)));
+      break;
+    case Extractor::Missing:
+      break;
+  }
+}
+
+void InstallerTest::LaunchWithoutSettling() {
+  auto started = driver::Start(L"\"" + directory_ + L"\\VeltraneSetup.exe\"", directory_);
+  ASSERT_TRUE(started);
+  installer_ = std::move(*started);
+  window_ = driver::WaitForWindow(installer_.Id(), L"Veltrane installer");
+  ASSERT_NE(window_, nullptr);
+}
+
+void InstallerTest::Launch() {
+  LaunchWithoutSettling();
+  ASSERT_TRUE(driver::Settle(window_));
+}
+
+HWND InstallerTest::ControlOf(ui::Control id) const {
+  return driver::Control(window_, static_cast<int>(id));
+}
+
+LookState InstallerTest::Look() const {
+  using ui::Control;
+  return LookState{driver::IsVisible(ControlOf(Control::标签_安装)),
+                   driver::IsVisible(ControlOf(Control::标签_正在解压)),
+                   driver::IsVisible(ControlOf(Control::标签_安装完成)),
+                   driver::IsVisible(ControlOf(Control::按钮_安装)),
+                   driver::IsVisible(ControlOf(Control::按钮_安装完成))};
+}
+
+void InstallerTest::TypePath(const std::wstring& path) {
+  SendMessageW(ControlOf(ui::Control::编辑框_路径), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(path.c_str()));
+}
+
+void InstallerTest::ClickInstall() {
+  ASSERT_TRUE(driver::ClickAndWait(ControlOf(ui::Control::按钮_安装), installer_.Id(), 120000));
+}
+
+std::optional<driver::MessageBoxInfo> InstallerTest::ErrorBox(DWORD timeout) {
+  return driver::WaitForMessageBox(installer_.Id(), timeout);
+}
+
+void InstallerTest::Acknowledge(const driver::MessageBoxInfo& box) {
+  driver::PressButton(box, IDOK);
+  ASSERT_TRUE(driver::WaitUntil([&] { return !IsWindow(box.window); }));
+  ASSERT_TRUE(driver::Settle(window_));
+}
+
+std::wstring InstallerTest::StandInCommandLine() const {
+  const auto bytes = FileBytes(directory_ + L"\\lib\\commandline.txt");
+  if (!bytes) return {};
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes->data()), bytes->size() / sizeof(wchar_t));
+}
+
+std::optional<RegistryData> RecordValue(const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) != 0) {
+    return std::nullopt;
+  }
+  RegistryData data;
+  DWORD size = 0;
+  LONG result = RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr,
+                                 &data.type, nullptr, &size);
+  if (result == 0) {
+    data.bytes.resize(size);
+    result = RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr,
+                              &data.type, data.bytes.data(), &size);
+    data.bytes.resize(size);
+  }
+  RegCloseKey(key);
+  if (result != 0) return std::nullopt;
+  return data;
+}
+
+void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+            0);
+  // The ANSI call, as the installer reads the record: the bytes are stored as they are.
+  EXPECT_EQ(RegSetValueExA(key, std::string(name, name + wcslen(name)).c_str(), 0, type, bytes.data(),
+                           static_cast<DWORD>(bytes.size())),
+            0);
+  RegCloseKey(key);
+}
+
+bool RecordKeyExists() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) != 0) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+std::optional<std::vector<BYTE>> FileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<BYTE> bytes(GetFileSize(file, nullptr));
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  if (!ok) return std::nullopt;
+  bytes.resize(read);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+std::wstring AppDataPathRecord() {
+  wchar_t folder[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE);
+  return std::wstring(folder) + L"\\path.dat";
+}
+
+std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
+
+}  // namespace e2e

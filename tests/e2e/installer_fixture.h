@@ -1,0 +1,81 @@
+#pragma once
+// A clean machine for each end-to-end test, installers laid out in folders of their own with the
+// real or a stand-in extractor, and readers for what an installation leaves behind.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "ui/controls.h"
+
+namespace e2e {
+
+enum class Extractor { Real, StandIn, Missing };
+
+struct RegistryData {
+  DWORD type = 0;
+  std::vector<BYTE> bytes;
+};
+
+// What a test reads of a control.
+struct LookState {
+  bool heading = false;    // 标签_安装
+  bool unpacking = false;  // 标签_正在解压
+  bool done = false;       // 标签_安装完成
+  bool install = false;    // 按钮_安装
+  bool finish = false;     // 按钮_安装完成
+  bool operator==(const LookState&) const = default;
+};
+inline constexpr LookState kSettingsLook{true, false, false, true, false};
+inline constexpr LookState kWritingLook{false, false, false, true, false};
+inline constexpr LookState kUnpackingLook{false, true, false, true, false};
+inline constexpr LookState kDoneLook{false, false, true, false, true};
+
+class InstallerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Lays the installer out in `directory` (a Windows path) with the chosen extractor.
+  void LayOut(const std::wstring& directory, Extractor extractor, int standInExitCode = 0);
+  // Starts the laid-out installer and waits for its window.
+  void Launch();
+  // Starts it and answers nothing: for tests of the start-up question.
+  void LaunchWithoutSettling();
+
+  [[nodiscard]] HWND ControlOf(ui::Control id) const;
+  [[nodiscard]] LookState Look() const;
+  [[nodiscard]] std::wstring TextOf(ui::Control id) const { return driver::Text(ControlOf(id)); }
+  void TypePath(const std::wstring& path);
+  // Clicks 开始安装 and waits until the installer is idle again (done or showing a message).
+  void ClickInstall();
+  [[nodiscard]] std::optional<driver::MessageBoxInfo> ErrorBox(DWORD timeout = 3000);
+  // Answers a box with OK and waits for the installer to be idle.
+  void Acknowledge(const driver::MessageBoxInfo& box);
+  [[nodiscard]] std::wstring StandInCommandLine() const;
+  [[nodiscard]] std::wstring OwnDirectory() const { return directory_; }
+
+  std::wstring directory_;
+  driver::Process installer_;
+  HWND window_ = nullptr;
+};
+
+// Registry value of the record in the 64-bit view, or nothing when missing.
+[[nodiscard]] std::optional<RegistryData> RecordValue(const wchar_t* name);
+void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes);
+[[nodiscard]] bool RecordKeyExists();
+
+[[nodiscard]] std::optional<std::vector<BYTE>> FileBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes);
+[[nodiscard]] bool Exists(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+[[nodiscard]] std::wstring AppDataPathRecord();
+// The text's bytes as a byte vector (no terminator).
+[[nodiscard]] std::vector<BYTE> Bytes(const std::string& text);
+
+}  // namespace e2e

@@ -1,0 +1,44 @@
+// Stands in for lib\7z.exe in end-to-end tests: records the command line it was started with in
+// commandline.txt beside itself and exits with the code written in exitcode.txt there (0 when
+// that file is missing), after sleeping the milliseconds written in sleep.txt (if any). It unpacks
+// nothing.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// The decimal number a small text file holds; 0 when it is missing.
+int NumberIn(const std::wstring& path) {
+  char text[16] = {};
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD read = 0;
+  ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
+  CloseHandle(file);
+  return std::atoi(text);
+}
+
+}  // namespace
+
+int wmain() {
+  wchar_t self[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring directory(self, length);
+  directory.resize(directory.find_last_of(L'\\') + 1);
+
+  const wchar_t* commandLine = GetCommandLineW();
+  HANDLE record = CreateFileW((directory + L"commandline.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (record != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(record, commandLine, static_cast<DWORD>(wcslen(commandLine) * sizeof(wchar_t)),
+              &written, nullptr);
+    CloseHandle(record);
+  }
+
+  Sleep(static_cast<DWORD>(NumberIn(directory + L"sleep.txt")));
+  return NumberIn(directory + L"exitcode.txt");
+}

@@ -1,0 +1,133 @@
+// The start-up check against the record an earlier installation left.
+#include <gtest/gtest.h>
+
+#include "e2e/installer_fixture.h"
+
+namespace e2e {
+namespace {
+
+constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
+const std::wstring kQuestion = L"程序已安装过是否重新安装！" + std::wstring(24, L' ');
+
+std::vector<BYTE> Dword(DWORD value) {
+  return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+          static_cast<BYTE>(value >> 24)};
+}
+
+class StartupCheckTest : public InstallerTest {
+ protected:
+  // An earlier installation in C:\OldQuorvale\ recorded with the given installer value.
+  void RecordEarlierInstallation(DWORD type, const std::vector<BYTE>& installed,
+                                 const std::string& root = "C:\\OldQuorvale\\") {
+    SHCreateDirectoryExW(nullptr, L"C:\\OldQuorvale\\brisel", nullptr);
+    ASSERT_TRUE(Exists(L"C:\\OldQuorvale\\brisel"));
+    WriteBytes(L"C:\\OldQuorvale\\brisel\\brisel.exe", Bytes("old"));
+    WriteRecordValue(L"briselPath", REG_SZ, Bytes("C:\\OldQuorvale\\brisel\\brisel.exe" + std::string(1, '\0')));
+    WriteRecordValue(L"rootPath", REG_SZ, Bytes(root + std::string(1, '\0')));
+    WriteRecordValue(L"installer", type, installed);
+  }
+  void TearDown() override {
+    InstallerTest::TearDown();
+    RemoveTree(L"C:\\OldQuorvale");
+  }
+};
+
+TEST_F(StartupCheckTest, InstalledRecordAsksWithOkAndCancel) {
+  RecordEarlierInstallation(REG_DWORD, Dword(1));
+  LayOut(kSetup, Extractor::Real);
+  LaunchWithoutSettling();
+  const auto box = ErrorBox(10000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption, L"Error");
+  EXPECT_EQ(box->text, kQuestion);
+  EXPECT_EQ(box->owner, window_);
+  EXPECT_TRUE(box->icon != nullptr);
+  EXPECT_EQ(box->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
+}
+
+TEST_F(StartupCheckTest, CancelEndsWithExitCodeZeroAndChangesNothing) {
+  RecordEarlierInstallation(REG_DWORD, Dword(1));
+  LayOut(kSetup, Extractor::Real);
+  LaunchWithoutSettling();
+  const auto box = ErrorBox(10000);
+  ASSERT_TRUE(box);
+  driver::PressButton(*box, IDCANCEL);
+  const auto code = installer_.WaitForExit();
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0u);
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->bytes, Dword(1));
+  EXPECT_TRUE(Exists(L"C:\\OldQuorvale\\brisel\\brisel.exe"));
+}
+
+TEST_F(StartupCheckTest, OkResetsTheRecordAndRemovesTheOldRoot) {
+  RecordEarlierInstallation(REG_DWORD, Dword(1));
+  LayOut(kSetup, Extractor::Real);
+  LaunchWithoutSettling();
+  const auto box = ErrorBox(10000);
+  ASSERT_TRUE(box);
+  Acknowledge(*box);
+  EXPECT_EQ(Look(), kSettingsLook);
+  for (const wchar_t* name : {L"briselPath", L"stratPath", L"rootPath"}) {
+    SCOPED_TRACE(name);
+    const auto value = RecordValue(name);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value->bytes, std::vector<BYTE>{0}) << "an empty text is one zero byte";
+  }
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(installed->bytes, Dword(0));
+  EXPECT_FALSE(Exists(L"C:\\OldQuorvale"));
+}
+
+TEST_F(StartupCheckTest, OkWithADriveRootRecordedRemovesNothing) {
+  RecordEarlierInstallation(REG_DWORD, Dword(1), "C:\\");
+  WriteBytes(L"C:\\keep-me.txt", Bytes("keep"));
+  LayOut(kSetup, Extractor::Real);
+  LaunchWithoutSettling();
+  const auto box = ErrorBox(10000);
+  ASSERT_TRUE(box);
+  Acknowledge(*box);
+  EXPECT_TRUE(Exists(L"C:\\keep-me.txt"));
+  EXPECT_TRUE(Exists(L"C:\\OldQuorvale\\brisel\\brisel.exe"));
+  EXPECT_TRUE(Exists(L"C:\\windows\\system32"));
+  DeleteFileW(L"C:\\keep-me.txt");
+}
+
+TEST_F(StartupCheckTest, OtherRecordsAskNothing) {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::vector<BYTE> installed;
+  };
+  const Case cases[] = {
+      {"REG_SZ \"1\"", REG_SZ, Bytes(std::string("1") + '\0')},
+      {"REG_DWORD 0", REG_DWORD, Dword(0)},
+      {"REG_DWORD 2", REG_DWORD, Dword(2)},
+  };
+  LayOut(kSetup, Extractor::Real);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordEarlierInstallation(c.type, c.installed);
+    Launch();
+    EXPECT_FALSE(ErrorBox(1500));
+    EXPECT_EQ(Look(), kSettingsLook);
+    installer_ = driver::Process();
+  }
+}
+
+TEST_F(StartupCheckTest, MissingKeyOrValueAsksNothing) {
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  EXPECT_FALSE(ErrorBox(1500)) << "no key";
+  installer_ = driver::Process();
+  WriteRecordValue(L"rootPath", REG_SZ, Bytes(std::string("C:\\OldQuorvale\\") + '\0'));
+  Launch();
+  EXPECT_FALSE(ErrorBox(1500)) << "key without installer value";
+}
+
+}  // namespace
+}  // namespace e2e

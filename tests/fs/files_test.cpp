@@ -1,0 +1,299 @@
+#include "fs/files.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "fs/conversion.h"
+#include "fs/removal_guard.h"
+#include "fs/tree_guard.h"
+#include "test_support.h"
+
+namespace {
+
+using fs_test::MakeDirectory;
+using fs_test::PathExists;
+using fs_test::ScratchDirectory;
+using fs_test::WriteBytes;
+
+// A directory holding a read-only file, a hidden file and two nested levels with files.
+void BuildTree(const std::wstring& root) {
+  ASSERT_TRUE(MakeDirectory(root));
+  ASSERT_TRUE(WriteBytes(root + L"\\readonly.txt", "r"));
+  ASSERT_TRUE(SetFileAttributesW((root + L"\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(WriteBytes(root + L"\\hidden.txt", "h"));
+  ASSERT_TRUE(SetFileAttributesW((root + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(MakeDirectory(root + L"\\sub"));
+  ASSERT_TRUE(WriteBytes(root + L"\\sub\\a.bin", "a"));
+  ASSERT_TRUE(MakeDirectory(root + L"\\sub\\deeper"));
+  ASSERT_TRUE(WriteBytes(root + L"\\sub\\deeper\\b.bin", "b"));
+}
+
+TEST(DeleteTree, RemovesReadOnlyHiddenAndNestedEntriesAndTheDirectory) {
+  const ScratchDirectory scratch(L"delete_tree");
+  ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
+  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"tree")));
+  EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
+  EXPECT_TRUE(PathExists(scratch.Wide()));
+}
+
+TEST(DeleteTree, TreatsPathsWithAndWithoutTrailingBackslashAlike) {
+  const ScratchDirectory scratch(L"delete_trailing");
+  ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"plain")));
+  ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"slashed")));
+  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"plain")));
+  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"slashed\\")));
+  EXPECT_FALSE(PathExists(scratch.Wide(L"plain")));
+  EXPECT_FALSE(PathExists(scratch.Wide(L"slashed")));
+}
+
+TEST(DeleteTree, AnswersFalseForAMissingDirectoryOrAFile) {
+  const ScratchDirectory scratch(L"delete_missing");
+  ASSERT_TRUE(WriteBytes(scratch.Wide(L"file.txt"), "f"));
+  EXPECT_FALSE(fs::DeleteTree(scratch.Gbk(L"missing")));
+  EXPECT_FALSE(fs::DeleteTree(scratch.Gbk(L"file.txt")));
+  EXPECT_TRUE(PathExists(scratch.Wide(L"file.txt")));
+}
+
+TEST(DeleteTree, LeavesAFileHeldByAnotherProcessWithItsParentsAndRemovesTheRest) {
+  const ScratchDirectory scratch(L"delete_held");
+  const std::wstring tree = scratch.Wide(L"tree");
+  ASSERT_NO_FATAL_FAILURE(BuildTree(tree));
+  ASSERT_TRUE(WriteBytes(tree + L"\\sub\\deeper\\held.txt", "held"));
+  {
+    const fs_test::HeldFile held(tree + L"\\sub\\deeper\\held.txt");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_FALSE(fs::DeleteTree(scratch.Gbk(L"tree")));
+  }
+  EXPECT_TRUE(PathExists(tree + L"\\sub\\deeper\\held.txt"));
+  EXPECT_FALSE(PathExists(tree + L"\\readonly.txt"));
+  EXPECT_FALSE(PathExists(tree + L"\\hidden.txt"));
+  EXPECT_FALSE(PathExists(tree + L"\\sub\\a.bin"));
+  EXPECT_FALSE(PathExists(tree + L"\\sub\\deeper\\b.bin"));
+}
+
+// Wine creates neither junctions nor directory symbolic links (FSCTL_SET_REPARSE_POINT fails,
+// CreateSymbolicLinkW creates nothing), so a link inside a tree cannot be built here. The walk's
+// choice rests on the find data alone; this proves that choice with the real attribute values.
+TEST(DeleteTree, RemovesDirectoryLinksWithoutEnteringThemJudgedOnTheFindData) {
+  static_assert(fs::kAttributeReadOnly == FILE_ATTRIBUTE_READONLY);
+  static_assert(fs::kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+  static_assert(fs::kAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+  WIN32_FIND_DATAW junction{};
+  junction.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  wcscpy(junction.cFileName, L"outside");
+  EXPECT_EQ(fs::ActionForEntry(junction.cFileName, junction.dwFileAttributes),
+            fs::TreeEntryAction::kRemoveLink);
+  WIN32_FIND_DATAW directory{};
+  directory.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  wcscpy(directory.cFileName, L"inside");
+  EXPECT_EQ(fs::ActionForEntry(directory.cFileName, directory.dwFileAttributes),
+            fs::TreeEntryAction::kDescend);
+}
+
+std::wstring ShellFolder(int csidl) {
+  wchar_t folder[MAX_PATH] = {};
+  return SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE) ? folder : L"";
+}
+
+std::wstring Environment(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? value : L"";
+}
+
+std::wstring Lowered(std::wstring text) {
+  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::wstring WithForwardSlashes(std::wstring text) {
+  for (wchar_t& unit : text) {
+    if (unit == L'\\') unit = L'/';
+  }
+  return text;
+}
+
+std::wstring WithDoubledSeparators(std::wstring text) {
+  std::wstring doubled;
+  for (wchar_t unit : text) {
+    doubled += unit;
+    if (unit == L'\\') doubled += L'\\';
+  }
+  return doubled + L"\\\\";
+}
+
+// Each folder the installer must never remove, with a file put into it to show that nothing
+// inside was touched.
+TEST(DeleteTree, RefusesRootsAndProtectedFoldersHoweverSpelledAndChangesNothing) {
+  wchar_t windows[MAX_PATH] = {};
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const std::wstring profile = ShellFolder(CSIDL_PROFILE);
+  const std::vector<std::wstring> folders = {
+      L"C:\\",
+      windows,
+      system,
+      ShellFolder(CSIDL_PROGRAM_FILES),
+      Environment(L"ProgramW6432"),
+      ShellFolder(CSIDL_COMMON_APPDATA),
+      profile.substr(0, profile.rfind(L'\\')),  // Users
+      profile,
+      ShellFolder(CSIDL_DESKTOPDIRECTORY),
+      ShellFolder(CSIDL_PERSONAL),
+      ShellFolder(CSIDL_APPDATA),
+      ShellFolder(CSIDL_LOCAL_APPDATA),
+  };
+  for (const std::wstring& folder : folders) {
+    ASSERT_FALSE(folder.empty());
+    ASSERT_TRUE(PathExists(folder)) << fs::WideToGbk(folder);
+    const std::wstring inside = (folder.back() == L'\\' ? folder : folder + L'\\');
+    const std::wstring sentinel = inside + L"fs_sentinel.txt";
+    ASSERT_TRUE(WriteBytes(sentinel, "keep")) << fs::WideToGbk(sentinel);
+    for (const std::wstring& spelling :
+         {folder, inside, Lowered(folder), WithForwardSlashes(folder),
+          WithDoubledSeparators(folder)}) {
+      const std::string path = fs::WideToGbk(spelling);
+      // Checked first on its own so that a fault in the guard can never reach the real call,
+      // which under Wine would empty the drive or the Linux home the Desktop is linked to.
+      ASSERT_FALSE(fs::MayRemoveTree(fs::GbkToWide(path))) << path;
+      EXPECT_FALSE(fs::DeleteTree(path)) << path;
+    }
+    EXPECT_EQ(fs_test::ReadBytes(sentinel), "keep") << fs::WideToGbk(folder);
+    DeleteFileW(sentinel.c_str());
+  }
+}
+
+TEST(DeleteTree, RefusesEmptyRelativeAndDriveRelativePathsAndShareRoots) {
+  const ScratchDirectory scratch(L"delete_relative");
+  ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
+  wchar_t previous[MAX_PATH] = {};
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(scratch.Wide().c_str()));
+  for (const char* path : {"", "tree", ".\\tree", "C:tree", "C:", "\\fs_tests", "\\\\server\\share",
+                           "\\\\server\\share\\", "\\\\.\\C:\\fs_tests"}) {
+    EXPECT_FALSE(fs::DeleteTree(path)) << path;
+  }
+  ASSERT_TRUE(SetCurrentDirectoryW(previous));
+  EXPECT_TRUE(PathExists(scratch.Wide(L"tree\\sub\\deeper\\b.bin")));
+}
+
+TEST(CreateDirectoryPath, CreatesEveryMissingLevel) {
+  const ScratchDirectory scratch(L"create_levels");
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk(L"a\\b\\c")));
+  EXPECT_TRUE(PathExists(scratch.Wide(L"a\\b\\c")));
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk(L"a\\b\\c")));  // already there
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk(L"d\\e\\")));
+  EXPECT_TRUE(PathExists(scratch.Wide(L"d\\e")));
+}
+
+TEST(CreateDirectoryPath, TakesOnlyBackslashesAsLevelSeparators) {
+  const ScratchDirectory scratch(L"create_forward");
+  // One call for the whole text: with "a" missing, nothing comes into being.
+  EXPECT_FALSE(fs::CreateDirectoryPath(scratch.Gbk(L"a/b/c")));
+  EXPECT_FALSE(PathExists(scratch.Wide(L"a")));
+  // The same single call succeeds when only the last level is missing.
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk() + "/single"));
+  EXPECT_TRUE(PathExists(scratch.Wide(L"single")));
+}
+
+TEST(CreateDirectoryPath, CreatesNothingForATwoCharacterText) {
+  const ScratchDirectory scratch(L"create_short");
+  wchar_t previous[MAX_PATH] = {};
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(scratch.Wide().c_str()));
+  const bool created = fs::CreateDirectoryPath("zz");
+  const bool exists = PathExists(scratch.Wide(L"zz"));
+  const bool threeCreated = fs::CreateDirectoryPath("zzz");
+  ASSERT_TRUE(SetCurrentDirectoryW(previous));
+  EXPECT_FALSE(created);
+  EXPECT_FALSE(exists);
+  EXPECT_TRUE(threeCreated);
+  EXPECT_FALSE(fs::CreateDirectoryPath(""));
+}
+
+TEST(DirectoryAndFileExists, TellDirectoriesFilesMissingPathsAndPatternsApart) {
+  const ScratchDirectory scratch(L"exists");
+  ASSERT_TRUE(MakeDirectory(scratch.Wide(L"folder")));
+  ASSERT_TRUE(WriteBytes(scratch.Wide(L"file.txt"), "f"));
+
+  EXPECT_TRUE(fs::DirectoryExists(scratch.Gbk(L"folder")));
+  EXPECT_TRUE(fs::DirectoryExists(scratch.Gbk(L"folder\\")));
+  EXPECT_FALSE(fs::DirectoryExists(scratch.Gbk(L"file.txt")));
+  EXPECT_FALSE(fs::DirectoryExists(scratch.Gbk(L"missing")));
+  EXPECT_FALSE(fs::DirectoryExists(scratch.Gbk(L"fold*")));
+  EXPECT_FALSE(fs::DirectoryExists(""));
+
+  EXPECT_TRUE(fs::FileExists(scratch.Gbk(L"file.txt")));
+  EXPECT_FALSE(fs::FileExists(scratch.Gbk(L"folder")));
+  EXPECT_FALSE(fs::FileExists(scratch.Gbk(L"missing.txt")));
+  EXPECT_TRUE(fs::FileExists(scratch.Gbk(L"*.txt")));
+  EXPECT_FALSE(fs::FileExists(scratch.Gbk(L"fold*")));  // first match is a directory
+  EXPECT_FALSE(fs::FileExists(""));
+}
+
+TEST(RemoveFile, DeletesTheFileNamedByGbkText) {
+  const ScratchDirectory scratch(L"remove_file");
+  ASSERT_TRUE(WriteBytes(scratch.Wide(L"record.dat"), "x"));
+  ASSERT_TRUE(WriteBytes(scratch.Wide(L"other.dat"), "y"));
+  fs::RemoveFile(scratch.Gbk(L"record.dat"));
+  fs::RemoveFile(scratch.Gbk(L"missing.dat"));
+  EXPECT_FALSE(PathExists(scratch.Wide(L"record.dat")));
+  EXPECT_TRUE(PathExists(scratch.Wide(L"other.dat")));
+}
+
+TEST(OwnDirectory, IsTheExecutablesFolderWithoutTrailingBackslash) {
+  const std::string own = fs::OwnDirectory();
+  EXPECT_EQ(own, fs::WideToGbk(fs_test::TestExecutableDirectory()));
+  ASSERT_FALSE(own.empty());
+  EXPECT_NE(own.back(), '\\');
+  EXPECT_TRUE(fs::FileExists(own + "\\win_tests.exe"));
+}
+
+// Chinese file names need the Linux locale zh_CN.UTF-8 under Wine: without it Wine cannot store
+// any non-ASCII name, whatever the program does, and these cases are skipped with that reason.
+class ChinesePaths : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs_test::HostStoresChineseNames()) {
+      GTEST_SKIP() << "this Wine cannot store non-ASCII file names (Linux locale missing)";
+    }
+  }
+  const ScratchDirectory scratch_{L"chinese"};
+};
+
+TEST_F(ChinesePaths, WorkInDeleteTree) {
+  ASSERT_NO_FATAL_FAILURE(BuildTree(scratch_.Wide(L"安装目录")));
+  ASSERT_TRUE(WriteBytes(scratch_.Wide(L"安装目录\\sub\\程序.exe"), "x"));
+  EXPECT_TRUE(fs::DeleteTree(scratch_.Gbk() + "\\安装目录"));
+  EXPECT_FALSE(PathExists(scratch_.Wide(L"安装目录")));
+}
+
+TEST_F(ChinesePaths, WorkInCreateDirectoryPath) {
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch_.Gbk() + "\\安装\\程序"));
+  EXPECT_TRUE(PathExists(scratch_.Wide(L"安装\\程序")));
+  // "昞" is 95 5C in GBK: its trail byte looks like a backslash but the character is one level.
+  EXPECT_EQ(std::string("昞"), "\x95\x5c");
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch_.Gbk() + "\\昞\\sub"));
+  EXPECT_TRUE(PathExists(scratch_.Wide(L"昞\\sub")));
+}
+
+TEST_F(ChinesePaths, WorkInDirectoryAndFileExists) {
+  ASSERT_TRUE(MakeDirectory(scratch_.Wide(L"目录")));
+  ASSERT_TRUE(WriteBytes(scratch_.Wide(L"安装.txt"), "f"));
+  EXPECT_TRUE(fs::DirectoryExists(scratch_.Gbk() + "\\目录"));
+  EXPECT_FALSE(fs::FileExists(scratch_.Gbk() + "\\目录"));
+  EXPECT_TRUE(fs::FileExists(scratch_.Gbk() + "\\安装.txt"));
+  EXPECT_FALSE(fs::DirectoryExists(scratch_.Gbk() + "\\安装.txt"));
+}
+
+TEST_F(ChinesePaths, WorkInRemoveFile) {
+  ASSERT_TRUE(WriteBytes(scratch_.Wide(L"安装.dat"), "x"));
+  fs::RemoveFile(scratch_.Gbk() + "\\安装.dat");
+  EXPECT_FALSE(PathExists(scratch_.Wide(L"安装.dat")));
+}
+
+}  // namespace

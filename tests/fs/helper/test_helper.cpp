@@ -1,0 +1,49 @@
+// Second process for the fs tests.
+//   hold <file> <ready event> <release event>
+//     opens the file without delete sharing, signals ready, keeps it open until released
+//   load <dll>            exits with 1 when the DLL loads by its bare name, else 0
+//   restricted-load <dll> the same after the installer's start-up DLL restriction
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "fs/system_library.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr DWORD kHoldLimitMilliseconds = 60000;
+
+int HoldFile(const char* file, const char* readyEvent, const char* releaseEvent) {
+  const fs_test::OwnedHandle held(CreateFileA(file, GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const fs_test::OwnedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEvent));
+  const fs_test::OwnedHandle release(OpenEventA(SYNCHRONIZE, FALSE, releaseEvent));
+  if (!held.Valid() || !ready.Valid() || !release.Valid()) return kUsageError;
+  SetEvent(ready.Get());
+  WaitForSingleObject(release.Get(), kHoldLimitMilliseconds);
+  return 0;
+}
+
+int LoadsByBareName(const char* dll) {
+  const HMODULE module = LoadLibraryA(dll);
+  if (module == nullptr) return 0;
+  FreeLibrary(module);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string_view mode = argc > 1 ? argv[1] : "";
+  if (mode == "hold" && argc == 5) return HoldFile(argv[2], argv[3], argv[4]);
+  if (mode == "load" && argc == 3) return LoadsByBareName(argv[2]);
+  if (mode == "restricted-load" && argc == 3) {
+    fs::RestrictDllSearchToSystem();
+    return LoadsByBareName(argv[2]);
+  }
+  return kUsageError;
+}

@@ -1,0 +1,138 @@
+#include "test_support.h"
+
+#include "fs/scoped_handle.h"
+#include "runtime/gbk.h"
+
+namespace fs_test {
+
+namespace {
+
+constexpr DWORD kHelperWaitMilliseconds = 30000;
+
+// Removes a scratch tree with the plain wide calls, so that cleaning up does not lean on the
+// code under test.
+void RemoveAll(const std::wstring& directory) {
+  WIN32_FIND_DATAW found;
+  const fs::FindHandle search(FindFirstFileW((directory + L"\\*").c_str(), &found));
+  if (search.Valid()) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring full = directory + L"\\" + name;
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RemoveAll(full);
+      } else {
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(full.c_str());
+      }
+    } while (FindNextFileW(search.Get(), &found));
+  }
+  RemoveDirectoryW(directory.c_str());
+}
+
+}  // namespace
+
+ScratchDirectory::ScratchDirectory(std::wstring_view name)
+    : root_(L"C:\\fs_tests\\" + std::wstring(name)) {
+  CreateDirectoryW(L"C:\\fs_tests", nullptr);
+  RemoveAll(root_);
+  CreateDirectoryW(root_.c_str(), nullptr);
+}
+
+ScratchDirectory::~ScratchDirectory() { RemoveAll(root_); }
+
+std::wstring ScratchDirectory::Wide(std::wstring_view relative) const {
+  return relative.empty() ? root_ : root_ + L"\\" + std::wstring(relative);
+}
+
+std::string ScratchDirectory::Gbk(std::wstring_view relative) const {
+  return runtime::Utf16ToGbk(Wide(relative));
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeDirectory(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr); }
+
+bool WriteBytes(const std::wstring& path, std::string_view bytes) {
+  const OwnedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file.Valid() &&
+         ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+         written == bytes.size();
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  const OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return "<unreadable>";
+  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+       read != bytes.size())) {
+    return "<unreadable>";
+  }
+  return bytes;
+}
+
+bool HostStoresChineseNames() {
+  const std::wstring probe = L"C:\\fs_tests\\名";
+  CreateDirectoryW(L"C:\\fs_tests", nullptr);
+  const bool created = CreateDirectoryW(probe.c_str(), nullptr) || PathExists(probe);
+  RemoveDirectoryW(probe.c_str());
+  return created;
+}
+
+std::wstring TestExecutableDirectory() {
+  std::wstring name(MAX_PATH, L'\0');
+  name.resize(GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size())));
+  return name.substr(0, name.rfind(L'\\'));
+}
+
+namespace {
+
+// Starts the helper; the process handle, or an invalid one.
+HANDLE StartHelper(const std::wstring& arguments) {
+  const std::wstring program = TestExecutableDirectory() + L"\\fs_test_helper.exe";
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+}  // namespace
+
+int RunHelper(const std::wstring& arguments) {
+  const OwnedHandle process(StartHelper(arguments));
+  DWORD exitCode = 0;
+  if (!process.Valid() || WaitForSingleObject(process.Get(), kHelperWaitMilliseconds) != 0 ||
+      !GetExitCodeProcess(process.Get(), &exitCode)) {
+    return -1;
+  }
+  return static_cast<int>(exitCode);
+}
+
+HeldFile::HeldFile(const std::wstring& file)
+    : ready_(CreateEventW(nullptr, TRUE, FALSE, L"fs_test_held_ready")),
+      release_(CreateEventW(nullptr, TRUE, FALSE, L"fs_test_held_release")),
+      process_(StartHelper(L"hold \"" + file + L"\" fs_test_held_ready fs_test_held_release")) {
+  holding_ = ready_.Valid() && release_.Valid() && process_.Valid() &&
+             WaitForSingleObject(ready_.Get(), kHelperWaitMilliseconds) == WAIT_OBJECT_0;
+}
+
+HeldFile::~HeldFile() {
+  if (release_.Valid()) SetEvent(release_.Get());
+  if (process_.Valid()) WaitForSingleObject(process_.Get(), kHelperWaitMilliseconds);
+}
+
+}  // namespace fs_test
