@@ -95,7 +95,8 @@ TEST_F(InstallerTest, AbsentStartProgramStillRecordsTheInstallation) {
 TEST_F(InstallerTest, NonDriveRootWritesNoRecordAndSaysNothing) {
   LayOut(kSetup, Extractor::StandIn);
   Launch();
-  TypePath(L"\\\\?\\C:\\Quorvale\\");
+  // Relative to the installer's current directory: creatable, but not a drive path.
+  TypePath(L"relroot\\");
   ClickInstall();
   EXPECT_FALSE(ErrorBox(1000)) << "no message for a path that is not a drive path";
   EXPECT_EQ(Look(), kDoneLook);
@@ -103,8 +104,8 @@ TEST_F(InstallerTest, NonDriveRootWritesNoRecordAndSaysNothing) {
   EXPECT_FALSE(RecordValue(L"installer"));
   const auto record = FileBytes(AppDataPathRecord());
   ASSERT_TRUE(record);
-  EXPECT_EQ(*record, Bytes("\\\\?\\C:\\Quorvale\\brisel\\brisel.exe\r\n"
-                           "\\\\?\\C:\\Quorvale\\brisel\\startup.exe\r\n\\\\?\\C:\\Quorvale\\"));
+  EXPECT_EQ(*record, Bytes("relroot\\brisel\\brisel.exe\r\nrelroot\\brisel\\startup.exe\r\nrelroot\\"));
+  EXPECT_TRUE(Exists(OwnDirectory() + L"\\relroot"));
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ TEST_F(PathChoiceTest, TextTypedAfterAPickIsIgnored) {
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, L"D:\\Apps", nullptr), ERROR_SUCCESS);
   LayOut(kSetup, Extractor::StandIn);
   Launch();
+  RemoveTree(L"C:\\Elsewhere");
   Pick(L"D:\\Apps");
   TypePath(L"C:\\Elsewhere\\");
   ClickInstall();
@@ -70,6 +71,7 @@ TEST_F(PathChoiceTest, CancelTellsTheUserAndTheBoxIsReadAgain) {
   HWND dialog = OpenFolderDialog();
   ASSERT_NE(dialog, nullptr);
   PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(driver::WaitUntil([&] { return !IsWindow(dialog); }));
   const auto box = ErrorBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->caption, L"Error");
