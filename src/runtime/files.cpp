@@ -2,27 +2,53 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
+
+#include "runtime/scoped_handle.h"
 
 namespace runtime {
 
 namespace {
 
-// Owns one file handle.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  [[nodiscard]] bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  [[nodiscard]] HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
+struct OpenMode {
+  DWORD access;
+  DWORD disposition;
 };
+
+// Indexed by access - 1.
+constexpr OpenMode kOpenModes[] = {
+    {GENERIC_READ, OPEN_EXISTING},
+    {GENERIC_WRITE, OPEN_EXISTING},
+    {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING},
+    {GENERIC_WRITE, CREATE_ALWAYS},
+    {GENERIC_WRITE, OPEN_ALWAYS},
+    {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS},
+};
+
+// Indexed by sharing - 1.
+constexpr DWORD kShareModes[] = {
+    FILE_SHARE_READ | FILE_SHARE_WRITE,
+    FILE_SHARE_WRITE,
+    FILE_SHARE_READ,
+    0,
+};
+
+// The open files by number. Only the user-interface thread opens and closes files.
+std::map<int, ScopedHandle>& OpenFiles() {
+  static std::map<int, ScopedHandle> files;
+  return files;
+}
+
+// The smallest positive number not in use, so that numbers stay small over a long run.
+int FreeFileNumber(const std::map<int, ScopedHandle>& files) {
+  int number = 1;
+  for (const auto& entry : files) {
+    if (entry.first != number) break;
+    ++number;
+  }
+  return number;
+}
 
 }  // namespace
 
@@ -38,8 +64,8 @@ bool FileExists(std::string_view path) {
 bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
   if (path.empty()) return false;
   const std::string text(path);
-  FileHandle file(CreateFileA(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileA(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
   for (ByteView part : parts) {
     if (part.empty()) continue;
@@ -51,5 +77,23 @@ bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
   }
   return true;
 }
+
+int OpenFile(std::string_view path, int access, int sharing) {
+  if (access < kOpenRead || access > kOpenReadWriteKeep || sharing < kShareAll ||
+      sharing > kShareExclusive) {
+    return 0;
+  }
+  const OpenMode mode = kOpenModes[access - 1];
+  const std::string text(path);
+  ScopedHandle file(CreateFileA(text.c_str(), mode.access, kShareModes[sharing - 1], nullptr,
+                                mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return 0;
+  auto& files = OpenFiles();
+  const int number = FreeFileNumber(files);
+  files.emplace(number, std::move(file));
+  return number;
+}
+
+void CloseFile(int fileNumber) { OpenFiles().erase(fileNumber); }
 
 }  // namespace runtime

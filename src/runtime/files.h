@@ -17,4 +17,22 @@ namespace runtime {
 // fails (bytes written before the failure stay).
 [[nodiscard]] bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts);
 
+// How OpenFile opens: 1 read, 2 write, 3 read and write (these three need an existing file),
+// 4 write to a file created afresh, 5 write and 6 read and write to a file created if missing and
+// kept if present.
+inline constexpr int kOpenRead = 1, kOpenWrite = 2, kOpenReadWrite = 3, kOpenRewrite = 4,
+                     kOpenWriteKeep = 5, kOpenReadWriteKeep = 6;
+
+// What OpenFile lets other openers of the same file do: 1 anything, 2 not read, 3 not write,
+// 4 nothing.
+inline constexpr int kShareAll = 1, kShareDenyRead = 2, kShareDenyWrite = 3, kShareExclusive = 4;
+
+// Opens the file and gives its positive file number; 0 when it cannot be opened or when access or
+// sharing is outside its table. The file stays open until CloseFile.
+[[nodiscard]] int OpenFile(std::string_view path, int access = kOpenReadWrite,
+                           int sharing = kShareAll);
+
+// Closes the file and frees its number; a number that is not open is ignored.
+void CloseFile(int fileNumber);
+
 }  // namespace runtime

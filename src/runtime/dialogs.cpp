@@ -1,0 +1,105 @@
+#include "runtime/dialogs.h"
+
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
+
+#include "runtime/gbk.h"
+#include "ui/main_window.h"
+
+namespace runtime {
+
+namespace {
+
+// The message-box style the program shows: task-modal unless the caller asks for system-modal.
+UINT MessageBoxStyle(int style) {
+  const auto requested = static_cast<UINT>(style);
+  return (requested & MB_SYSTEMMODAL) != 0 ? requested : requested | MB_TASKMODAL;
+}
+
+// The button code of a MessageBox result: IDOK (1) .. IDNO (7) count from 0 in the same order.
+int ButtonCode(int pressed) { return pressed >= IDOK && pressed <= IDNO ? pressed - IDOK : 0; }
+
+// Frees an item list with the shell's allocator.
+struct ItemListDeleter {
+  void operator()(ITEMIDLIST* items) const {
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator))) return;
+    allocator->Free(items);
+    allocator->Release();
+  }
+};
+using ItemList = std::unique_ptr<ITEMIDLIST, ItemListDeleter>;
+
+// Keeps every top-level window of this process disabled for its lifetime, then gives each its
+// earlier enabled state back and restores the foreground and active windows.
+class ProgramWindowsDisabled {
+ public:
+  ProgramWindowsDisabled() : foreground_(GetForegroundWindow()), active_(GetActiveWindow()) {
+    EnumWindows(&ProgramWindowsDisabled::Collect, reinterpret_cast<LPARAM>(&windows_));
+    for (const WindowState& window : windows_) EnableWindow(window.handle, FALSE);
+  }
+  ProgramWindowsDisabled(const ProgramWindowsDisabled&) = delete;
+  ProgramWindowsDisabled& operator=(const ProgramWindowsDisabled&) = delete;
+  ~ProgramWindowsDisabled() {
+    for (const WindowState& window : windows_) {
+      if (IsWindow(window.handle)) EnableWindow(window.handle, window.enabled);
+    }
+    if (foreground_ != nullptr && IsWindow(foreground_)) SetForegroundWindow(foreground_);
+    if (active_ != nullptr && IsWindow(active_)) SetActiveWindow(active_);
+  }
+
+ private:
+  struct WindowState {
+    HWND handle;
+    BOOL enabled;
+  };
+
+  static BOOL CALLBACK Collect(HWND window, LPARAM windows) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+      reinterpret_cast<std::vector<WindowState>*>(windows)->push_back(
+          {window, IsWindowEnabled(window)});
+    }
+    return TRUE;
+  }
+
+  HWND foreground_;
+  HWND active_;
+  std::vector<WindowState> windows_;
+};
+
+}  // namespace
+
+int ShowMessageBox(std::string_view message, int style, std::string_view title, HWND owner) {
+  const std::wstring text = GbkToUtf16(message);
+  const std::wstring caption = GbkToUtf16(title);
+  const int pressed = MessageBoxW(owner != nullptr ? owner : ui::MainWindow(), text.c_str(),
+                                  caption.c_str(), MessageBoxStyle(style));
+  return ButtonCode(pressed);
+}
+
+int ShowMessageBox(std::int64_t number, int style, std::string_view title, HWND owner) {
+  return ShowMessageBox(std::to_string(number), style, title, owner);
+}
+
+std::string ChooseFolder(std::string_view title, bool allowFiles) {
+  const std::wstring caption = GbkToUtf16(title);
+  BROWSEINFOW browse{};
+  browse.hwndOwner = GetActiveWindow();
+  browse.lpszTitle = caption.c_str();
+  browse.ulFlags = BIF_EDITBOX | (allowFiles ? BIF_BROWSEINCLUDEFILES : 0);
+  ItemList chosen;
+  {
+    const ProgramWindowsDisabled disabled;
+    chosen.reset(SHBrowseForFolderW(&browse));
+  }
+  if (!chosen) return {};
+  wchar_t path[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(chosen.get(), path)) return {};
+  return Utf16ToGbk(path);
+}
+
+}  // namespace runtime

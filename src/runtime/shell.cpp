@@ -1,0 +1,58 @@
+#include "runtime/shell.h"
+
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
+
+#include <string>
+
+namespace runtime {
+
+namespace {
+
+// Show commands by mode - 1. Mode 5 differs from RunProgram's: the shell is asked for SW_SHOWNA.
+constexpr int kShowCommands[] = {SW_HIDE,          SW_SHOWNORMAL, SW_SHOWMINIMIZED,
+                                 SW_SHOWMAXIMIZED, SW_SHOWNA,     SW_MINIMIZE};
+
+// The shell verb by number; null asks for the file's default verb.
+const char* ShellVerb(int verb) {
+  constexpr const char* kVerbs[] = {"edit", "explore", "find", "open", "print"};
+  return verb >= kVerbEdit && verb <= kVerbPrint ? kVerbs[verb - 1] : nullptr;
+}
+
+// An argument text for the ANSI calls; an empty text is passed as no argument at all.
+const char* OptionalText(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
+}  // namespace
+
+void OpenWithShell(int verb, std::string_view file, std::string_view parameters,
+                   std::string_view directory, int showMode) {
+  const int show = showMode >= kShowHidden && showMode <= kShowMinimize
+                       ? kShowCommands[showMode - 1]
+                       : SW_SHOWNORMAL;
+  const std::string fileText(file), parameterText(parameters), directoryText(directory);
+  ShellExecuteA(nullptr, ShellVerb(verb), fileText.c_str(), OptionalText(parameterText),
+                OptionalText(directoryText), show);
+}
+
+void Wait(int milliseconds) {
+  if (milliseconds <= 0) return;
+  const DWORD start = GetTickCount();
+  const auto duration = static_cast<DWORD>(milliseconds);
+  // Unsigned differences stay right when the tick count wraps around.
+  for (DWORD elapsed = 0; elapsed < duration; elapsed = GetTickCount() - start) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    // Sleep until a message arrives or the time is up, instead of spinning.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, duration - elapsed, QS_ALLINPUT);
+  }
+}
+
+}  // namespace runtime

@@ -1,0 +1,24 @@
+#pragma once
+// Handing files to the shell, and waiting while the program's windows stay awake: the two steps
+// that end an installation.
+
+#include <string_view>
+
+#include "runtime/process.h"
+
+namespace runtime {
+
+// Shell verbs of OpenWithShell; any other number means the file's default verb.
+inline constexpr int kVerbEdit = 1, kVerbExplore = 2, kVerbFind = 3, kVerbOpen = 4, kVerbPrint = 5;
+
+// Hands the file to the shell with the verb, parameters and working directory (empty: none) and
+// the show mode (0 or any value outside 1..6: normal). Failures are not reported.
+void OpenWithShell(int verb, std::string_view file, std::string_view parameters = {},
+                   std::string_view directory = {}, int showMode = 0);
+
+// Waits the given time while handling the thread's window messages, so its windows keep painting
+// and answering. Returns at once for 0 or less, and early when a quit message arrives (which it
+// posts again for the message loop).
+void Wait(int milliseconds);
+
+}  // namespace runtime

@@ -1,0 +1,155 @@
+#include "runtime/files.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "runtime/scoped_handle.h"
+#include "runtime/text.h"
+#include "test_support.h"
+
+namespace runtime {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TemporaryDirectory;
+
+// Opens the file the way another program would; true when the system lets it.
+bool OthersCanOpen(const std::string& path, DWORD access) {
+  const ScopedHandle file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid();
+}
+
+TEST(FileExists, FindsFilesDirectoriesAndWildcardMatches) {
+  const TemporaryDirectory directory;
+  ASSERT_TRUE(WriteFile(directory.Inside("a.txt"), {ToBytes("x")}));
+  EXPECT_TRUE(FileExists(directory.Inside("a.txt")));
+  EXPECT_TRUE(FileExists(directory.Path()));
+  EXPECT_TRUE(FileExists(directory.Inside("*.txt")));
+  EXPECT_FALSE(FileExists(directory.Inside("*.exe")));
+  EXPECT_FALSE(FileExists(directory.Inside("missing.txt")));
+  EXPECT_FALSE(FileExists(""));
+}
+
+TEST(WriteFile, WritesTheArraysBackToBack) {
+  const TemporaryDirectory directory;
+  const std::string path = directory.Inside("brisel.7z");
+  EXPECT_TRUE(WriteFile(path, {ToBytes("7z\xbc\xaf"), Bytes{}, Bytes{0, 1, 2}}));
+  EXPECT_EQ(ReadWholeFile(path), std::string("7z\xbc\xaf\0\1\2", 7));
+}
+
+TEST(WriteFile, OneEmptyArrayCreatesOrTruncatesToNothing) {
+  const TemporaryDirectory directory;
+  const std::string path = directory.Inside("empty.bin");
+  EXPECT_TRUE(WriteFile(path, {Bytes{}}));
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(ReadWholeFile(path), "");
+  ASSERT_TRUE(WriteFile(path, {ToBytes("old content")}));
+  EXPECT_TRUE(WriteFile(path, {Bytes{}}));
+  EXPECT_EQ(ReadWholeFile(path), "");
+}
+
+TEST(WriteFile, FailsForAnEmptyPathOrAFileThatCannotBeCreated) {
+  const TemporaryDirectory directory;
+  EXPECT_FALSE(WriteFile("", {ToBytes("x")}));
+  EXPECT_FALSE(WriteFile(directory.Inside("missing\\a.bin"), {ToBytes("x")}));
+  // A file held open without sharing cannot be replaced.
+  const std::string path = directory.Inside("held.bin");
+  ASSERT_TRUE(WriteFile(path, {ToBytes("kept")}));
+  const int held = OpenFile(path, kOpenRead, kShareExclusive);
+  ASSERT_NE(held, 0);
+  EXPECT_FALSE(WriteFile(path, {ToBytes("x")}));
+  CloseFile(held);
+  EXPECT_EQ(ReadWholeFile(path), "kept");
+}
+
+TEST(OpenFile, AccessModesNeedOrCreateTheFileAsTheirTableSays) {
+  const TemporaryDirectory directory;
+  const std::string missing = directory.Inside("missing.bin");
+  for (int access : {kOpenRead, kOpenWrite, kOpenReadWrite}) {
+    EXPECT_EQ(OpenFile(missing, access), 0) << "access " << access;
+  }
+  EXPECT_FALSE(FileExists(missing));
+
+  const std::string path = directory.Inside("content.bin");
+  ASSERT_TRUE(WriteFile(path, {ToBytes("content")}));
+  for (int access : {kOpenRead, kOpenWrite, kOpenReadWrite, kOpenWriteKeep, kOpenReadWriteKeep}) {
+    const int file = OpenFile(path, access);
+    EXPECT_GT(file, 0) << "access " << access;
+    CloseFile(file);
+    EXPECT_EQ(ReadWholeFile(path), "content") << "access " << access;
+  }
+  const int rewritten = OpenFile(path, kOpenRewrite);
+  EXPECT_GT(rewritten, 0);
+  CloseFile(rewritten);
+  EXPECT_EQ(ReadWholeFile(path), "");
+
+  for (int access : {kOpenRewrite, kOpenWriteKeep, kOpenReadWriteKeep}) {
+    const std::string created = directory.Inside("created" + std::to_string(access));
+    const int file = OpenFile(created, access);
+    EXPECT_GT(file, 0) << "access " << access;
+    CloseFile(file);
+    EXPECT_TRUE(FileExists(created)) << "access " << access;
+  }
+}
+
+TEST(OpenFile, AccessOrSharingOutsideTheirTablesGiveZero) {
+  const TemporaryDirectory directory;
+  const std::string path = directory.Inside("a.bin");
+  EXPECT_EQ(OpenFile(path, 0), 0);
+  EXPECT_EQ(OpenFile(path, 7), 0);
+  EXPECT_EQ(OpenFile(path, kOpenRewrite, 0), 0);
+  EXPECT_EQ(OpenFile(path, kOpenRewrite, 5), 0);
+  EXPECT_FALSE(FileExists(path));
+}
+
+TEST(OpenFile, SharingDecidesWhatOtherOpenersMayDo) {
+  const TemporaryDirectory directory;
+  const std::string path = directory.Inside("shared.bin");
+  ASSERT_TRUE(WriteFile(path, {ToBytes("x")}));
+  struct Row {
+    int sharing;
+    bool othersRead, othersWrite;
+  };
+  for (const Row row : {Row{kShareAll, true, true}, Row{kShareDenyRead, false, true},
+                        Row{kShareDenyWrite, true, false}, Row{kShareExclusive, false, false}}) {
+    const int file = OpenFile(path, kOpenRead, row.sharing);
+    ASSERT_GT(file, 0);
+    EXPECT_EQ(OthersCanOpen(path, GENERIC_READ), row.othersRead) << "sharing " << row.sharing;
+    EXPECT_EQ(OthersCanOpen(path, GENERIC_WRITE), row.othersWrite) << "sharing " << row.sharing;
+    CloseFile(file);
+    EXPECT_TRUE(OthersCanOpen(path, GENERIC_READ | GENERIC_WRITE)) << "sharing " << row.sharing;
+  }
+}
+
+TEST(OpenFile, SecondOpenDeniedBySharingGivesZero) {
+  const TemporaryDirectory directory;
+  const std::string path = directory.Inside("once.bin");
+  const int first = OpenFile(path, kOpenReadWriteKeep, kShareExclusive);
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(OpenFile(path, kOpenRead), 0);
+  CloseFile(first);
+  const int again = OpenFile(path, kOpenRead);
+  EXPECT_GT(again, 0);
+  CloseFile(again);
+}
+
+TEST(OpenFile, NumbersArePositiveDistinctAndFreedOnClose) {
+  const TemporaryDirectory directory;
+  const std::string path = directory.Inside("numbers.bin");
+  const int first = OpenFile(path, kOpenReadWriteKeep);
+  const int second = OpenFile(path, kOpenRead);
+  ASSERT_GT(first, 0);
+  ASSERT_GT(second, 0);
+  EXPECT_NE(first, second);
+  CloseFile(first);
+  CloseFile(first);  // no longer open: ignored
+  CloseFile(12345);  // never open: ignored
+  EXPECT_EQ(OpenFile(path, kOpenRead), first);
+  CloseFile(first);
+  CloseFile(second);
+  EXPECT_TRUE(OthersCanOpen(path, GENERIC_READ | GENERIC_WRITE));
+}
+
+}  // namespace
+}  // namespace runtime

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <thread>
+
+#include "runtime/shell.h"
+#include "test_support.h"
+
+namespace runtime {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TemporaryDirectory;
+using testing::TestChildPath;
+
+// The command line that starts program with arguments, the program's path quoted. (Built with
+// append: gcc 12 warns falsely about operator+ chains of strings here.)
+std::string CommandLine(const std::string& program, std::string_view arguments) {
+  std::string line = "\"";
+  line.append(program).append("\" ").append(arguments);
+  return line;
+}
+
+std::string ChildCommand(std::string_view arguments) {
+  return CommandLine(TestChildPath(), arguments);
+}
+
+TEST(RunProgram, WithWaitReturnsAfterTheChildEndedAndReportsItsExitCode) {
+  unsigned long exitCode = 0;
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(RunProgram(ChildCommand("exit 7 600"), true, kShowHidden, &exitCode));
+  EXPECT_GE(GetTickCount() - start, 550u);
+  EXPECT_EQ(exitCode, 7u);
+
+  EXPECT_TRUE(RunProgram(ChildCommand("exit 0 0"), true, kShowHidden, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_TRUE(RunProgram(ChildCommand("exit 2 0"), true));
+}
+
+TEST(RunProgram, WithoutWaitReturnsBeforeTheChildEndsAndLeavesTheExitCodeAlone) {
+  unsigned long exitCode = 99;
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(RunProgram(ChildCommand("exit 3 3000"), false, kShowHidden, &exitCode));
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_EQ(exitCode, 99u);
+}
+
+TEST(RunProgram, AMissingProgramGivesFalseAtOnce) {
+  const TemporaryDirectory directory;
+  unsigned long exitCode = 99;
+  const DWORD start = GetTickCount();
+  EXPECT_FALSE(
+      RunProgram(CommandLine(directory.Inside("missing.exe"), "x"), true, kShowHidden, &exitCode));
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_EQ(exitCode, 99u);
+  EXPECT_FALSE(RunProgram("", true));
+}
+
+TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {
+  struct Row {
+    int mode;
+    unsigned long showCommand;
+  };
+  for (const Row row :
+       {Row{1, SW_HIDE}, Row{2, SW_SHOWNORMAL}, Row{3, SW_SHOWMINIMIZED}, Row{4, SW_SHOWMAXIMIZED},
+        Row{5, SW_SHOWNOACTIVATE}, Row{6, SW_MINIMIZE}, Row{0, SW_HIDE}, Row{-3, SW_HIDE},
+        Row{7, SW_MINIMIZE}, Row{100, SW_MINIMIZE}}) {
+    unsigned long given = 1000;
+    EXPECT_TRUE(RunProgram(ChildCommand("show"), true, row.mode, &given));
+    EXPECT_EQ(given, row.showCommand) << "mode " << row.mode;
+  }
+  unsigned long byDefault = 1000;
+  EXPECT_TRUE(RunProgram(ChildCommand("show"), true, kShowNormal, &byDefault));
+  EXPECT_EQ(byDefault, static_cast<unsigned long>(SW_SHOWNORMAL));
+}
+
+// What the child started by the shell wrote, once it has written it (empty after 10 s).
+std::string AwaitReport(const std::string& path) {
+  for (int tries = 0; tries < 500; ++tries) {
+    const std::string report = ReadWholeFile(path);
+    if (!report.empty()) return report;
+    Sleep(20);
+  }
+  return {};
+}
+
+TEST(OpenWithShell, OpensWithTheVerbParametersDirectoryAndShowCommand) {
+  const TemporaryDirectory directory;
+  struct Row {
+    int verb, mode, showCommand;
+  };
+  for (const Row row : {Row{kVerbOpen, kShowNoActivate, SW_SHOWNA},
+                        Row{kVerbOpen, 0, SW_SHOWNORMAL}, Row{0, kShowMinimize, SW_MINIMIZE},
+                        Row{kVerbOpen, 7, SW_SHOWNORMAL}, Row{kVerbOpen, kShowHidden, SW_HIDE}}) {
+    const std::string report =
+        directory.Inside("report" + std::to_string(row.verb) + "_" + std::to_string(row.mode));
+    OpenWithShell(row.verb, TestChildPath(), "report \"" + report + "\"", directory.Path(),
+                  row.mode);
+    EXPECT_EQ(AwaitReport(report), std::to_string(row.showCommand) + " " + directory.Path())
+        << "verb " << row.verb << " mode " << row.mode;
+  }
+}
+
+LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) {
+    ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A window of the test thread that counts the WM_APP messages it receives.
+class CountingWindow {
+ public:
+  CountingWindow() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CountingWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VeltraneRuntimeCountingWindow";
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"counting", WS_OVERLAPPEDWINDOW, 0, 0,
+                              100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received_));
+  }
+  CountingWindow(const CountingWindow&) = delete;
+  CountingWindow& operator=(const CountingWindow&) = delete;
+  ~CountingWindow() { DestroyWindow(window_); }
+
+  [[nodiscard]] HWND Handle() const { return window_; }
+  [[nodiscard]] int Received() const { return received_; }
+
+ private:
+  int received_ = 0;
+  HWND window_ = nullptr;
+};
+
+TEST(Wait, KeepsTheWindowAnsweringForTheWholeTime) {
+  CountingWindow window;
+  ASSERT_NE(window.Handle(), nullptr);
+  // Another thread posts and sends while the test thread waits: both must be handled meanwhile.
+  LRESULT sentResult = 1;
+  std::thread other([&window, &sentResult] {
+    Sleep(200);
+    PostMessageW(window.Handle(), WM_APP, 0, 0);
+    DWORD_PTR answer = 0;
+    sentResult = SendMessageTimeoutW(window.Handle(), WM_APP, 0, 0, SMTO_NORMAL, 500, &answer);
+  });
+  const DWORD start = GetTickCount();
+  Wait(800);
+  const DWORD waited = GetTickCount() - start;
+  other.join();
+  EXPECT_GE(waited, 790u);
+  EXPECT_LT(waited, 2000u);
+  EXPECT_EQ(window.Received(), 2);
+  EXPECT_NE(sentResult, 0) << "the sent message timed out: the wait did not answer it";
+}
+
+TEST(Wait, ZeroOrLessReturnsAtOnceWithoutHandlingMessages) {
+  CountingWindow window;
+  ASSERT_NE(window.Handle(), nullptr);
+  PostMessageW(window.Handle(), WM_APP, 0, 0);
+  Wait(0);
+  Wait(-100);
+  EXPECT_EQ(window.Received(), 0);
+  MSG pending;
+  EXPECT_TRUE(PeekMessageW(&pending, window.Handle(), WM_APP, WM_APP, PM_REMOVE));
+}
+
+TEST(Wait, EndsEarlyOnAQuitMessageAndLeavesItForTheMessageLoop) {
+  PostQuitMessage(5);
+  const DWORD start = GetTickCount();
+  Wait(3000);
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  MSG quit;
+  ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(quit.wParam, 5u);
+}
+
+}  // namespace
+}  // namespace runtime
