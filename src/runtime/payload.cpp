@@ -1,0 +1,15 @@
+#include "runtime/payload.h"
+
+#include <cstdint>
+
+#include "runtime/payload_record.h"
+
+// Defined by payload_record.S; the assembler names are used as they are, without the C prefix.
+extern const std::uint8_t kPayloadRecord[] __asm__("veltrane_payload_record");
+extern const std::uint8_t kPayloadRecordEnd[] __asm__("veltrane_payload_record_end");
+
+namespace runtime {
+
+ByteView PayloadArchive() { return ArchiveInRecord(ByteView(kPayloadRecord, kPayloadRecordEnd)); }
+
+}  // namespace runtime
