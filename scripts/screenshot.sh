@@ -17,15 +17,27 @@ xvfb=$!
 trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true' EXIT
 export DISPLAY=":$display_number"
 sleep 1
-[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+if [ ! -d "$WINEPREFIX" ]; then
+  wineboot -i >/dev/null 2>&1
+  # Every window in Wine's own virtual desktop, which draws the frames a bare X server has no
+  # window manager for.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d veltrane /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v veltrane /d 640x440 /f >/dev/null 2>&1
+fi
 # The walk-through changes the prefix's registry and C: drive: start from a clean record.
 wine reg delete 'HKLM\SOFTWARE\VELTRANE' /f /reg:64 >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX/drive_c/Quorvale"
 
-# Wine's own virtual desktop draws window frames, which a bare X server has no manager for.
 status=0
-wine explorer /desktop=veltrane,640x440 "$build/tools/demo/veltrane_demo.exe" "Z:$out" || status=$?
-wineserver -w || true
+wine "$build/tools/demo/veltrane_demo.exe" "Z:$out" || status=$?
+if [ "$status" -eq 0 ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  echo
+  echo "== Once more, now that an installation is recorded: the installer offers to reinstall"
+  wine "$build/tools/demo/veltrane_demo.exe" "Z:$out" || status=$?
+fi
+# startup.exe, opened by the finish button, stays open: end the session with it.
+wineserver -k >/dev/null 2>&1 || true
 for bmp in "$out"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -165,7 +165,9 @@ bool RegisterClasses(HINSTANCE instance) {
 
 HWND CreateControl(HINSTANCE instance, const ControlLayout& layout) {
   const wchar_t* className = L"STATIC";
-  DWORD style = WS_CHILD;
+  // Controls overlap (标签2 reaches under the path box): each paints only where no control
+  // created before it lies, so a label's background never covers the box.
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD exStyle = 0;
   switch (layout.kind) {
     case Kind::Edit:
@@ -239,6 +241,9 @@ HWND MainWindow() { return g_window; }
 
 void SetVisible(Control control, bool visible) {
   ShowWindow(ControlWindow(control), visible ? SW_SHOW : SW_HIDE);
+  // Painted now, not at the next message: the extractor's wait blocks the window right after
+  // "正在解压....." is shown, and the user must see it for the whole wait.
+  RedrawWindow(g_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 std::string GetEditText(Control control) {

@@ -89,6 +89,8 @@ TEST_F(MainWindowLayout, EveryControlInOrderWithTextRectangleVisibilityAndTabSto
     EXPECT_EQ(rect.bottom - rect.top, expected.height);
     EXPECT_EQ(driver::IsVisible(child), expected.visible);
     EXPECT_EQ(driver::IsTabStop(child), expected.tabStop);
+    EXPECT_NE(GetWindowLongW(child, GWL_STYLE) & WS_CLIPSIBLINGS, 0)
+        << "overlapping controls must not paint over each other (标签2 reaches under the path box)";
     child = GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr) << "more controls than the layout holds";

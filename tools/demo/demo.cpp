@@ -40,9 +40,9 @@ std::wstring Look(HWND window) {
   return visible;
 }
 
-void Shot(HWND window, const wchar_t* name) {
+void Shot(HWND window, const wchar_t* name, DWORD settleMilliseconds = 300) {
   if (g_shotDirectory.empty()) return;
-  Sleep(300);
+  Sleep(settleMilliseconds);
   const std::wstring path = g_shotDirectory + L"\\" + name + L".bmp";
   Say(std::wstring(L"  screenshot ") + name + (driver::SaveScreenshot(window, path) ? L"" : L" failed"));
 }
@@ -141,8 +141,11 @@ int wmain(int argc, wchar_t** argv) {
   const bool unpackingSeen = driver::WaitUntil(
       [&] { return driver::IsVisible(ControlOf(window, Control::标签_正在解压)); }, 10000);
   if (unpackingSeen) {
-    Say(L"Unpacking look: " + Look(window));
-    Shot(window, L"look-unpacking");
+    const std::wstring look = Look(window);
+    Shot(window, L"look-unpacking", 0);
+    // A small payload unpacks fast: keep the picture only if it still shows the Unpacking look.
+    if (Look(window) != look) DeleteFileW((g_shotDirectory + L"\\look-unpacking.bmp").c_str());
+    Say(L"Unpacking look: " + look);
   }
   if (!driver::WaitUntil([&] { return driver::IsVisible(ControlOf(window, Control::按钮_安装完成)); },
                          120000)) {
