@@ -36,8 +36,8 @@ void InstallProduct() {
 
   // An extractor that started but failed has not installed the product: its exit code decides.
   unsigned long exitCode = 0;
-  if (!runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true, runtime::kShowHidden,
-                           &exitCode) ||
+  if (!runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true,
+                           runtime::kShowHidden, &exitCode) ||
       exitCode != 0) {
     ShowError(kUnpackFailed);
     return;

@@ -13,9 +13,9 @@ namespace {
 // are not examined: once the key could be created, a write failure has nothing left to undo.
 void WriteRecordValues(registry::RegistryKey& key, std::string_view mainPath,
                        std::string_view startPath, std::string_view root, std::int64_t installed) {
-  for (const auto& [name, text] : {std::pair{kMainPathValue, mainPath},
-                                   std::pair{kStartPathValue, startPath},
-                                   std::pair{kRootPathValue, root}}) {
+  for (const auto& [name, text] :
+       {std::pair{kMainPathValue, mainPath}, std::pair{kStartPathValue, startPath},
+        std::pair{kRootPathValue, root}}) {
     runtime::Bytes bytes(text.begin(), text.end());
     (void)key.WriteBytesValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, name, bytes, REG_SZ, true);
   }

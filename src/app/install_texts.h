@@ -27,6 +27,7 @@ struct InstallTexts {
 // D is the installer's own directory. A part holding a blank or a tab is wrapped in double quotes
 // (the output switch as "-o<dir>"), so that such paths stay one argument each; 7-Zip reads quotes
 // as a plain toggle, so a trailing backslash inside them is safe.
-[[nodiscard]] std::string ExtractorCommandLine(std::string_view ownDirectory, std::string_view root);
+[[nodiscard]] std::string ExtractorCommandLine(std::string_view ownDirectory,
+                                               std::string_view root);
 
 }  // namespace app

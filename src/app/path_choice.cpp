@@ -1,13 +1,12 @@
 // The link label's folder pick and the finish button.
 #include <windows.h>
 
-#include <memory>
-
 #include "app/handlers.h"
 #include "app/install_root.h"
 #include "app/messages.h"
 #include "runtime/dialogs.h"
 #include "runtime/process.h"
+#include "runtime/scoped_handle.h"
 #include "runtime/shell.h"
 #include "ui/main_window.h"
 
@@ -34,8 +33,7 @@ void LaunchAndExit() {
                          runtime::kShowNormal);
   runtime::Wait(kLaunchGraceMilliseconds);
   // Ends outright: no further event handling and no exit clean-up.
-  const std::unique_ptr<void, decltype(&CloseHandle)> self(
-      OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId()), &CloseHandle);
-  if (self == nullptr) return;
-  TerminateProcess(self.get(), 0);
+  const runtime::ScopedHandle self(OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId()));
+  if (!self.Valid()) return;
+  TerminateProcess(self.Get(), 0);
 }

@@ -18,7 +18,8 @@ void StartupCheck() {
   // Without write rights this fails, and the reads below open the key themselves.
   (void)key.Create(HKEY_LOCAL_MACHINE, kRecordKeyPath);
   registry::RegistryValue installed;
-  if (key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kInstalledValue, installed) != ERROR_SUCCESS) {
+  if (key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kInstalledValue, installed) !=
+      ERROR_SUCCESS) {
     return;
   }
   if (InstalledMarker(installed.data) != 1) return;

@@ -5,9 +5,9 @@
 #include "fs/conversion.h"
 #include "fs/path_text.h"
 #include "fs/removal_guard.h"
-#include "fs/scoped_handle.h"
 #include "fs/system_library.h"
 #include "fs/tree_guard.h"
+#include "runtime/scoped_handle.h"
 
 namespace fs {
 
@@ -30,7 +30,7 @@ bool RemoveDirectoryLevel(std::wstring directory) {
   if (directory.empty() || directory.back() != L'\\') directory += L'\\';
   WIN32_FIND_DATAW found;
   {
-    const FindHandle search(FindFirstFileW((directory + L"*.*").c_str(), &found));
+    const runtime::ScopedFind search(FindFirstFileW((directory + L"*.*").c_str(), &found));
     if (!search.Valid()) return false;
     do {
       const std::wstring name = CutAtNul({found.cFileName, MAX_PATH});
@@ -87,7 +87,7 @@ bool FileExists(std::string_view path) {
   const std::wstring wide = GbkToWide(path);
   if (wide.empty()) return false;
   WIN32_FIND_DATAW found;
-  const FindHandle search(FindFirstFileW(wide.c_str(), &found));
+  const runtime::ScopedFind search(FindFirstFileW(wide.c_str(), &found));
   return search.Valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

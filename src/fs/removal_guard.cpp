@@ -7,9 +7,9 @@
 #include <array>
 #include <vector>
 
-#include "fs/scoped_handle.h"
 #include "fs/system_library.h"
 #include "fs/tree_guard.h"
+#include "runtime/scoped_handle.h"
 
 namespace fs {
 
@@ -70,7 +70,7 @@ std::wstring LongPathName(const std::wstring& path) {
 
 // The path the file system reaches with every junction and link on the way resolved.
 std::wstring ResolvedPathName(const std::wstring& path) {
-  const FileHandle directory(CreateFileW(
+  const runtime::ScopedHandle directory(CreateFileW(
       path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!directory.Valid()) return {};

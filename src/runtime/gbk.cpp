@@ -14,7 +14,8 @@ std::wstring GbkToUtf16(std::string_view gbk) {
   const int units = MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, nullptr, 0);
   if (units <= 0) return {};
   std::wstring utf16(static_cast<size_t>(units), L'\0');
-  if (MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, utf16.data(), units) != units) return {};
+  if (MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, utf16.data(), units) != units)
+    return {};
   return utf16;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
-// Sole owner of one kernel handle (file, process, thread): closed exactly once, when the owner
-// goes. Win32 marks failure with null for some calls and INVALID_HANDLE_VALUE for others; both
-// count as "no handle".
+// Sole owners of kernel handles: each closed exactly once, when its owner goes. Win32 marks
+// failure with null for some calls and INVALID_HANDLE_VALUE for others; both count as "no handle".
 
 #include <windows.h>
 
@@ -9,32 +8,39 @@
 
 namespace runtime {
 
-class ScopedHandle {
+template <BOOL(WINAPI* CloseFunction)(HANDLE)>
+class BasicScopedHandle {
  public:
-  ScopedHandle() = default;
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+  BasicScopedHandle() = default;
+  explicit BasicScopedHandle(HANDLE handle) : handle_(handle) {}
+  BasicScopedHandle(BasicScopedHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, nullptr)) {}
+  BasicScopedHandle& operator=(BasicScopedHandle&& other) noexcept {
     if (this != &other) {
       Close();
       handle_ = std::exchange(other.handle_, nullptr);
     }
     return *this;
   }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  ~ScopedHandle() { Close(); }
+  BasicScopedHandle(const BasicScopedHandle&) = delete;
+  BasicScopedHandle& operator=(const BasicScopedHandle&) = delete;
+  ~BasicScopedHandle() { Close(); }
 
   [[nodiscard]] bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
   [[nodiscard]] HANDLE Get() const { return handle_; }
 
  private:
   void Close() {
-    if (Valid()) CloseHandle(handle_);
+    if (Valid()) CloseFunction(handle_);
     handle_ = nullptr;
   }
 
   HANDLE handle_ = nullptr;
 };
+
+// Files, processes, threads.
+using ScopedHandle = BasicScopedHandle<&CloseHandle>;
+// FindFirstFile searches.
+using ScopedFind = BasicScopedHandle<&FindClose>;
 
 }  // namespace runtime

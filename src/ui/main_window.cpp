@@ -32,7 +32,8 @@ constexpr std::array<ControlLayout, kControlCount> kLayout{{
      FontStyle::Default},
     {Control::标签1, Kind::Label, "注: 选着安装路径时请勿选择包含中文与空格的目录否则安装出错", 16,
      288, 448, 32, true, false, FontStyle::Note},
-    {Control::标签_安装, Kind::Label, "安装设置", 104, 48, 280, 48, true, false, FontStyle::Heading},
+    {Control::标签_安装, Kind::Label, "安装设置", 104, 48, 280, 48, true, false,
+     FontStyle::Heading},
     {Control::通用对话框1, Kind::Component, "", 416, 32, 26, 26, false, false, FontStyle::Default},
     {Control::标签_安装完成, Kind::Label, "安装完成", 96, 64, 280, 48, false, false,
      FontStyle::Heading},
@@ -195,19 +196,16 @@ HWND CreateControl(HINSTANCE instance, const ControlLayout& layout) {
   if (layout.visible) style |= WS_VISIBLE;
   if (layout.tabStop) style |= WS_TABSTOP;
   const std::wstring text = runtime::GbkToUtf16(layout.text);
-  HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, layout.left, layout.top,
-                                 layout.width, layout.height, g_window,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
-                                 instance, nullptr);
+  HWND control = CreateWindowExW(
+      exStyle, className, text.c_str(), style, layout.left, layout.top, layout.width, layout.height,
+      g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
   if (control != nullptr && layout.kind != Kind::Component) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), FALSE);
   }
   return control;
 }
 
-HWND ControlWindow(Control control) {
-  return GetDlgItem(g_window, static_cast<int>(control));
-}
+HWND ControlWindow(Control control) { return GetDlgItem(g_window, static_cast<int>(control)); }
 
 }  // namespace
 
@@ -215,9 +213,10 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
   g_bindings = bindings;
   if (!RegisterClasses(instance)) return false;
   const std::wstring caption = runtime::GbkToUtf16(kCaption);
-  g_window = CreateWindowExW(0, kWindowClass, caption.c_str(),
-                             WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                             kLeft, kTop, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+  g_window =
+      CreateWindowExW(0, kWindowClass, caption.c_str(),
+                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                      kLeft, kTop, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
   if (g_window == nullptr) return false;
   for (const ControlLayout& layout : kLayout) {
     if (CreateControl(instance, layout) == nullptr) return false;

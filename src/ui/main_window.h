@@ -13,10 +13,10 @@ namespace ui {
 
 // The handlers' entry points. Each runs on the user-interface thread.
 struct EventBindings {
-  void (*created)();                            // once, after the window and all controls exist
-  void (*installClicked)();                     // 按钮_安装
+  void (*created)();         // once, after the window and all controls exist
+  void (*installClicked)();  // 按钮_安装
   void (*pathLabelPressed)(int x, int y, int keys);  // left button pressed on 标签3
-  void (*finishClicked)();                      // 按钮_安装完成
+  void (*finishClicked)();                           // 按钮_安装完成
 };
 
 // Creates and shows the main window with all its controls. False when any part cannot be created.

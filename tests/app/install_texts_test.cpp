@@ -24,7 +24,8 @@ TEST(ExtractorCommandLine, UnquotedForPathsWithoutBlanks) {
 
 TEST(ExtractorCommandLine, EachPartWithABlankOrTabIsQuotedOnItsOwn) {
   EXPECT_EQ(app::ExtractorCommandLine("C:\\My Setup", "D:\\Apps\\Quorvale\\"),
-            "\"C:\\My Setup\\lib\\7z.exe\" x D:\\Apps\\Quorvale\\\\brisel.7z -oD:\\Apps\\Quorvale\\ -aoa");
+            "\"C:\\My Setup\\lib\\7z.exe\" x D:\\Apps\\Quorvale\\\\brisel.7z "
+            "-oD:\\Apps\\Quorvale\\ -aoa");
   EXPECT_EQ(app::ExtractorCommandLine("C:\\setup", "D:\\Program Files\\Quorvale\\"),
             "C:\\setup\\lib\\7z.exe x \"D:\\Program Files\\Quorvale\\\\brisel.7z\" "
             "\"-oD:\\Program Files\\Quorvale\\\" -aoa");

@@ -46,7 +46,8 @@ std::optional<DWORD> Process::WaitForExit(DWORD timeout) {
   return code;
 }
 
-std::optional<Process> Start(const std::wstring& commandLine, const std::wstring& currentDirectory) {
+std::optional<Process> Start(const std::wstring& commandLine,
+                             const std::wstring& currentDirectory) {
   std::wstring mutableLine = commandLine;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -117,8 +118,7 @@ std::vector<HWND> Children(HWND window) {
 
 }  // namespace
 
-HWND WaitForWindow(DWORD processId, const std::wstring& caption,
-                   DWORD timeout) {
+HWND WaitForWindow(DWORD processId, const std::wstring& caption, DWORD timeout) {
   WindowSearch search{processId, &caption, nullptr};
   WaitUntil(
       [&] {
@@ -223,12 +223,10 @@ void PressMouse(HWND control, int x, int y) {
 
 bool Settle(HWND window, DWORD timeout) {
   DWORD_PTR result = 0;
-  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL,
-                             timeout, &result) != 0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
 }
 
-std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId,
-                                                DWORD timeout) {
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, DWORD timeout) {
   WindowSearch search{processId, nullptr, nullptr};
   const bool found = WaitUntil(
       [&] {
@@ -267,7 +265,8 @@ bool SelectFolder(HWND folderDialog, DWORD processId, const std::wstring& path) 
   void* remote = VirtualAllocEx(process.get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
   if (remote == nullptr) return false;
   const bool written = WriteProcessMemory(process.get(), remote, path.c_str(), bytes, nullptr);
-  if (written) SendMessageW(folderDialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
+  if (written)
+    SendMessageW(folderDialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
   VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
   return written;
 }

@@ -95,8 +95,8 @@ struct MessageBoxInfo {
 };
 // The dialog ("#32770": a message box, the folder dialog) that the process shows, waiting for it
 // to appear.
-[[nodiscard]] std::optional<MessageBoxInfo> WaitForMessageBox(
-    DWORD processId, DWORD timeout = kDefaultTimeout);
+[[nodiscard]] std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId,
+                                                              DWORD timeout = kDefaultTimeout);
 // Selects a folder in the process's open folder dialog (BFFM_SETSELECTIONW with the path written
 // into the process's own memory). False when the path could not be handed over.
 bool SelectFolder(HWND folderDialog, DWORD processId, const std::wstring& path);

@@ -26,7 +26,8 @@ TEST_F(InstallerTest, RootThatCannotBeCreatedIsReportedAndChangesNothing) {
   ClickInstall();
   const auto box = ErrorBox();
   ASSERT_TRUE(box);
-  ExpectErrorBox(*box, window_, L"安装目录创建失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
+  ExpectErrorBox(*box, window_,
+                 L"安装目录创建失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
   Acknowledge(*box);
   EXPECT_EQ(Look(), kSettingsLook);
   EXPECT_FALSE(RecordKeyExists());
@@ -40,7 +41,8 @@ TEST_F(InstallerTest, ArchiveThatCannotBeWrittenStopsInTheWritingLook) {
   ClickInstall();
   const auto box = ErrorBox();
   ASSERT_TRUE(box);
-  ExpectErrorBox(*box, window_, L"文件写出失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
+  ExpectErrorBox(*box, window_,
+                 L"文件写出失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
   Acknowledge(*box);
   EXPECT_EQ(Look(), kWritingLook);
   EXPECT_FALSE(RecordKeyExists());
@@ -71,7 +73,8 @@ TEST_F(InstallerTest, ExtractorThatFailsIsNotReportedAsAFinishedInstallation) {
   ClickInstall();
   const auto box = ErrorBox();
   ASSERT_TRUE(box);
-  ExpectErrorBox(*box, window_, L"文件解压缩失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
+  ExpectErrorBox(*box, window_,
+                 L"文件解压缩失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
   Acknowledge(*box);
   EXPECT_EQ(Look(), kUnpackingLook);
   EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z"));
@@ -85,7 +88,8 @@ TEST_F(InstallerTest, AbsentStartProgramStillRecordsTheInstallation) {
   ClickInstall();
   EXPECT_FALSE(ErrorBox(500));
   EXPECT_EQ(Look(), kDoneLook);
-  EXPECT_EQ(TextOf(Control::编辑框1), L"C:\\Quorvale\\brisel\\brisel.exe") << "keeps its design text";
+  EXPECT_EQ(TextOf(Control::编辑框1), L"C:\\Quorvale\\brisel\\brisel.exe")
+      << "keeps its design text";
   const auto startPath = RecordValue(L"stratPath");
   ASSERT_TRUE(startPath);
   EXPECT_EQ(startPath->bytes, Bytes(std::string("C:\\Quorvale\\brisel\\startup.exe") + '\0'));
@@ -104,7 +108,8 @@ TEST_F(InstallerTest, NonDriveRootWritesNoRecordAndSaysNothing) {
   EXPECT_FALSE(RecordValue(L"installer"));
   const auto record = FileBytes(AppDataPathRecord());
   ASSERT_TRUE(record);
-  EXPECT_EQ(*record, Bytes("relroot\\brisel\\brisel.exe\r\nrelroot\\brisel\\startup.exe\r\nrelroot\\"));
+  EXPECT_EQ(*record,
+            Bytes("relroot\\brisel\\brisel.exe\r\nrelroot\\brisel\\startup.exe\r\nrelroot\\"));
   EXPECT_TRUE(Exists(OwnDirectory() + L"\\relroot"));
 }
 

@@ -50,8 +50,9 @@ TEST_F(InstallerTest, HappyPathInstallsRecordsAndOpensTheStartProgram) {
 
   const auto record = FileBytes(AppDataPathRecord());
   ASSERT_TRUE(record);
-  EXPECT_EQ(*record, Bytes("C:\\Quorvale\\brisel\\brisel.exe\r\nC:\\Quorvale\\brisel\\startup.exe\r\n"
-                           "C:\\Quorvale\\"));
+  EXPECT_EQ(*record,
+            Bytes("C:\\Quorvale\\brisel\\brisel.exe\r\nC:\\Quorvale\\brisel\\startup.exe\r\n"
+                  "C:\\Quorvale\\"));
   EXPECT_EQ(record->size(), 75u);
 
   const DWORD clicked = GetTickCount();

@@ -59,7 +59,8 @@ void InstallerTest::TearDown() {
   DeleteRecordKey();
 }
 
-void InstallerTest::LayOut(const std::wstring& directory, Extractor extractor, int standInExitCode) {
+void InstallerTest::LayOut(const std::wstring& directory, Extractor extractor,
+                           int standInExitCode) {
   directory_ = directory;
   RemoveTree(directory);
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, (directory + L"\\lib").c_str(), nullptr), ERROR_SUCCESS);
@@ -129,7 +130,8 @@ void InstallerTest::Acknowledge(const driver::MessageBoxInfo& box) {
 std::wstring InstallerTest::StandInCommandLine() const {
   const auto bytes = FileBytes(directory_ + L"\\lib\\commandline.txt");
   if (!bytes) return {};
-  return std::wstring(reinterpret_cast<const wchar_t*>(bytes->data()), bytes->size() / sizeof(wchar_t));
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes->data()),
+                      bytes->size() / sizeof(wchar_t));
 }
 
 std::optional<RegistryData> RecordValue(const wchar_t* name) {
@@ -158,8 +160,8 @@ void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& 
                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr),
             0);
   // The ANSI call, as the installer reads the record: the bytes are stored as they are.
-  EXPECT_EQ(RegSetValueExA(key, std::string(name, name + wcslen(name)).c_str(), 0, type, bytes.data(),
-                           static_cast<DWORD>(bytes.size())),
+  EXPECT_EQ(RegSetValueExA(key, std::string(name, name + wcslen(name)).c_str(), 0, type,
+                           bytes.data(), static_cast<DWORD>(bytes.size())),
             0);
   RegCloseKey(key);
 }
@@ -195,7 +197,9 @@ void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes) {
   CloseHandle(file);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void RemoveTree(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -223,6 +227,8 @@ std::wstring AppDataPathRecord() {
   return std::wstring(folder) + L"\\path.dat";
 }
 
-std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
+std::vector<BYTE> Bytes(const std::string& text) {
+  return std::vector<BYTE>(text.begin(), text.end());
+}
 
 }  // namespace e2e

@@ -3,8 +3,8 @@
 // real or a stand-in extractor, and readers for what an installation leaves behind.
 
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>

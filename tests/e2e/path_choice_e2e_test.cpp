@@ -37,7 +37,8 @@ TEST_F(PathChoiceTest, PickedFolderGetsTheQuorvaleSubfolder) {
   EXPECT_EQ(TextOf(Control::编辑框_路径), L"D:\\Apps\\Quorvale\\");
   ClickInstall();
   EXPECT_EQ(StandInCommandLine(),
-            L"C:\\veltrane-e2e\\lib\\7z.exe x D:\\Apps\\Quorvale\\\\brisel.7z -oD:\\Apps\\Quorvale\\ -aoa");
+            L"C:\\veltrane-e2e\\lib\\7z.exe x D:\\Apps\\Quorvale\\\\brisel.7z "
+            L"-oD:\\Apps\\Quorvale\\ -aoa");
 }
 
 TEST_F(PathChoiceTest, DriveRootKeepsItsBackslashBeforeQuorvale) {
@@ -59,7 +60,8 @@ TEST_F(PathChoiceTest, TextTypedAfterAPickIsIgnored) {
   TypePath(L"C:\\Elsewhere\\");
   ClickInstall();
   EXPECT_EQ(StandInCommandLine(),
-            L"C:\\veltrane-e2e\\lib\\7z.exe x D:\\Apps\\Quorvale\\\\brisel.7z -oD:\\Apps\\Quorvale\\ -aoa");
+            L"C:\\veltrane-e2e\\lib\\7z.exe x D:\\Apps\\Quorvale\\\\brisel.7z "
+            L"-oD:\\Apps\\Quorvale\\ -aoa");
   EXPECT_FALSE(Exists(L"C:\\Elsewhere"));
 }
 

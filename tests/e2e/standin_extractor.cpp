@@ -12,8 +12,8 @@ namespace {
 // The decimal number a small text file holds; 0 when it is missing.
 int NumberIn(const std::wstring& path) {
   char text[16] = {};
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   DWORD read = 0;
   ReadFile(file, text, sizeof(text) - 1, &read, nullptr);

@@ -22,7 +22,8 @@ class StartupCheckTest : public InstallerTest {
     SHCreateDirectoryExW(nullptr, L"C:\\OldQuorvale\\brisel", nullptr);
     ASSERT_TRUE(Exists(L"C:\\OldQuorvale\\brisel"));
     WriteBytes(L"C:\\OldQuorvale\\brisel\\brisel.exe", Bytes("old"));
-    WriteRecordValue(L"briselPath", REG_SZ, Bytes("C:\\OldQuorvale\\brisel\\brisel.exe" + std::string(1, '\0')));
+    WriteRecordValue(L"briselPath", REG_SZ,
+                     Bytes("C:\\OldQuorvale\\brisel\\brisel.exe" + std::string(1, '\0')));
     WriteRecordValue(L"rootPath", REG_SZ, Bytes(root + std::string(1, '\0')));
     WriteRecordValue(L"installer", type, installed);
   }

@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include "fs/scoped_handle.h"
 #include "runtime/gbk.h"
+#include "runtime/scoped_handle.h"
 
 namespace fs_test {
 
@@ -13,7 +13,7 @@ constexpr DWORD kHelperWaitMilliseconds = 30000;
 // code under test.
 void RemoveAll(const std::wstring& directory) {
   WIN32_FIND_DATAW found;
-  const fs::FindHandle search(FindFirstFileW((directory + L"\\*").c_str(), &found));
+  const runtime::ScopedFind search(FindFirstFileW((directory + L"\\*").c_str(), &found));
   if (search.Valid()) {
     do {
       const std::wstring name = found.cFileName;

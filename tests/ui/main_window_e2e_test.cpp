@@ -23,8 +23,8 @@ struct ExpectedControl {
 const ExpectedControl kExpected[] = {
     {Control::编辑框1, L"Edit", L"C:\\Quorvale\\brisel\\brisel.exe", 64, 344, 368, 24, true, true},
     {Control::按钮_安装完成, L"Button", L"安装完成并打开", 184, 232, 144, 40, false, true},
-    {Control::标签1, L"Static", L"注: 选着安装路径时请勿选择包含中文与空格的目录否则安装出错", 16, 288,
-     448, 32, true, false},
+    {Control::标签1, L"Static", L"注: 选着安装路径时请勿选择包含中文与空格的目录否则安装出错", 16,
+     288, 448, 32, true, false},
     {Control::标签_安装, L"Static", L"安装设置", 104, 48, 280, 48, true, false},
     {Control::通用对话框1, L"Static", L"", 416, 32, 26, 26, false, false},
     {Control::标签_安装完成, L"Static", L"安装完成", 96, 64, 280, 48, false, false},
@@ -80,7 +80,8 @@ TEST_F(MainWindowLayout, EveryControlInOrderWithTextRectangleVisibilityAndTabSto
     SCOPED_TRACE(static_cast<int>(expected.id));
     ASSERT_NE(child, nullptr) << "fewer controls than the layout holds";
     EXPECT_EQ(GetDlgCtrlID(child), static_cast<int>(expected.id)) << "window order";
-    EXPECT_TRUE(SameClass(driver::ClassName(child), expected.className)) << driver::ClassName(child).size();
+    EXPECT_TRUE(SameClass(driver::ClassName(child), expected.className))
+        << driver::ClassName(child).size();
     EXPECT_EQ(driver::Text(child), expected.text);
     const RECT rect = driver::RectInParent(child);
     EXPECT_EQ(rect.left, expected.left);
@@ -99,9 +100,11 @@ TEST_F(MainWindowLayout, EveryControlInOrderWithTextRectangleVisibilityAndTabSto
 TEST_F(MainWindowLayout, PathBoxAndHiddenBoxLieWhereTheUserCanAndCannotSeeThem) {
   RECT client{};
   ASSERT_TRUE(GetClientRect(window_, &client));
-  const RECT hidden = driver::RectInParent(driver::Control(window_, static_cast<int>(Control::编辑框1)));
+  const RECT hidden =
+      driver::RectInParent(driver::Control(window_, static_cast<int>(Control::编辑框1)));
   EXPECT_GE(hidden.top, client.bottom) << "编辑框1 must lie below the client area";
-  const RECT path = driver::RectInParent(driver::Control(window_, static_cast<int>(Control::编辑框_路径)));
+  const RECT path =
+      driver::RectInParent(driver::Control(window_, static_cast<int>(Control::编辑框_路径)));
   EXPECT_LE(path.bottom, client.bottom);
 }
 

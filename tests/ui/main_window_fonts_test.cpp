@@ -16,11 +16,16 @@ struct ExpectedFont {
 };
 
 const ExpectedFont kFonts[] = {
-    {Control::编辑框1, nullptr, 0},          {Control::按钮_安装完成, nullptr, 0},
-    {Control::标签1, L"", -14},              {Control::标签_安装, L"宋体", -21},
-    {Control::标签_安装完成, L"宋体", -21},  {Control::标签3, nullptr, 0},
-    {Control::选择框1, nullptr, 0},          {Control::按钮_安装, nullptr, 0},
-    {Control::编辑框_路径, nullptr, 0},      {Control::标签2, L"宋体", -14},
+    {Control::编辑框1, nullptr, 0},
+    {Control::按钮_安装完成, nullptr, 0},
+    {Control::标签1, L"", -14},
+    {Control::标签_安装, L"宋体", -21},
+    {Control::标签_安装完成, L"宋体", -21},
+    {Control::标签3, nullptr, 0},
+    {Control::选择框1, nullptr, 0},
+    {Control::按钮_安装, nullptr, 0},
+    {Control::编辑框_路径, nullptr, 0},
+    {Control::标签2, L"宋体", -14},
     {Control::标签_正在解压, L"宋体", -21},
 };
 

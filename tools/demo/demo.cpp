@@ -35,7 +35,8 @@ std::wstring Look(HWND window) {
   };
   std::wstring visible;
   for (const auto& [id, name] : controls) {
-    if (driver::IsVisible(ControlOf(window, id))) visible += std::wstring(visible.empty() ? L"" : L", ") + name;
+    if (driver::IsVisible(ControlOf(window, id)))
+      visible += std::wstring(visible.empty() ? L"" : L", ") + name;
   }
   return visible;
 }
@@ -44,13 +45,14 @@ void Shot(HWND window, const wchar_t* name, DWORD settleMilliseconds = 300) {
   if (g_shotDirectory.empty()) return;
   Sleep(settleMilliseconds);
   const std::wstring path = g_shotDirectory + L"\\" + name + L".bmp";
-  Say(std::wstring(L"  screenshot ") + name + (driver::SaveScreenshot(window, path) ? L"" : L" failed"));
+  Say(std::wstring(L"  screenshot ") + name +
+      (driver::SaveScreenshot(window, path) ? L"" : L" failed"));
 }
 
 void ShowRecord() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VELTRANE", 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VELTRANE", 0, KEY_READ | KEY_WOW64_64KEY,
+                    &key) != ERROR_SUCCESS) {
     Say(L"  registry: HKLM\\SOFTWARE\\VELTRANE missing");
     return;
   }
@@ -64,7 +66,8 @@ void ShowRecord() {
       Say(std::wstring(L"  registry ") + name + L" REG_DWORD " +
           std::to_wstring(*reinterpret_cast<DWORD*>(data)));
     } else {
-      Say(std::wstring(L"  registry ") + name + L" REG_SZ \"" + reinterpret_cast<wchar_t*>(data) + L"\"");
+      Say(std::wstring(L"  registry ") + name + L" REG_SZ \"" + reinterpret_cast<wchar_t*>(data) +
+          L"\"");
     }
   }
   RegCloseKey(key);
@@ -74,7 +77,8 @@ void ShowPathRecord() {
   wchar_t folder[MAX_PATH] = {};
   if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE)) return;
   const std::wstring path = std::wstring(folder) + L"\\path.dat";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Say(L"  path.dat: missing");
     return;
@@ -91,7 +95,8 @@ void ShowPathRecord() {
   size_t start = 0;
   while (start <= text.size()) {
     const size_t end = text.find(L"\r\n", start);
-    Say(L"    | " + text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+    Say(L"    | " +
+        text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
     if (end == std::wstring::npos) break;
     start = end + 2;
   }
@@ -147,8 +152,8 @@ int wmain(int argc, wchar_t** argv) {
     if (Look(window) != look) DeleteFileW((g_shotDirectory + L"\\look-unpacking.bmp").c_str());
     Say(L"Unpacking look: " + look);
   }
-  if (!driver::WaitUntil([&] { return driver::IsVisible(ControlOf(window, Control::按钮_安装完成)); },
-                         120000)) {
+  if (!driver::WaitUntil(
+          [&] { return driver::IsVisible(ControlOf(window, Control::按钮_安装完成)); }, 120000)) {
     if (auto box = driver::WaitForMessageBox(installer->Id(), 1000)) {
       Say(L"Message: \"" + box->text + L"\"");
       Shot(box->window, L"failure-message");
