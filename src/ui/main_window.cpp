@@ -68,13 +68,13 @@ class OwnedFont {
   // Creates the font once; later calls return the same one. Null on failure.
   HFONT Get(int height, std::string_view faceGbk) {
     if (font_ != nullptr) return font_;
-    LOGFONTW spec{};
-    spec.lfHeight = height;
-    spec.lfWeight = FW_NORMAL;
-    spec.lfCharSet = GB2312_CHARSET;
+    LOGFONTW logical{};
+    logical.lfHeight = height;
+    logical.lfWeight = FW_NORMAL;
+    logical.lfCharSet = GB2312_CHARSET;
     const std::wstring face = runtime::GbkToUtf16(faceGbk);
-    face.copy(spec.lfFaceName, LF_FACESIZE - 1);
-    font_ = CreateFontIndirectW(&spec);
+    face.copy(logical.lfFaceName, LF_FACESIZE - 1);
+    font_ = CreateFontIndirectW(&logical);
     return font_;
   }
 

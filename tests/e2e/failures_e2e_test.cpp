@@ -49,19 +49,25 @@ TEST_F(InstallerTest, ArchiveThatCannotBeWrittenStopsInTheWritingLook) {
   EXPECT_FALSE(Exists(AppDataPathRecord()));
 }
 
+// Clicks install and expects the unpacking failure: its message, then the Unpacking look with the
+// archive left in the install root.
+void InstallAndExpectUnpackFailure(InstallerTest& test) {
+  test.ClickInstall();
+  const auto box = test.ErrorBox();
+  ASSERT_TRUE(box);
+  ExpectErrorBox(*box, test.Window(),
+                 L"文件解压缩失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
+  test.Acknowledge(*box);
+  EXPECT_EQ(test.Look(), kUnpackingLook);
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive stays in the install root";
+}
+
 TEST_F(InstallerTest, MissingExtractorLeavesTheArchiveAndMayBeRetried) {
   LayOut(kSetup, Extractor::Missing);
   Launch();
   for (int attempt = 0; attempt < 2; ++attempt) {
     SCOPED_TRACE(attempt);
-    ClickInstall();
-    const auto box = ErrorBox();
-    ASSERT_TRUE(box);
-    ExpectErrorBox(*box, window_,
-                   L"文件解压缩失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
-    Acknowledge(*box);
-    EXPECT_EQ(Look(), kUnpackingLook);
-    EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive stays in the install root";
+    InstallAndExpectUnpackFailure(*this);
   }
   EXPECT_FALSE(RecordKeyExists());
   EXPECT_FALSE(Exists(AppDataPathRecord()));
@@ -70,14 +76,7 @@ TEST_F(InstallerTest, MissingExtractorLeavesTheArchiveAndMayBeRetried) {
 TEST_F(InstallerTest, ExtractorThatFailsIsNotReportedAsAFinishedInstallation) {
   LayOut(kSetup, Extractor::StandIn, 2);
   Launch();
-  ClickInstall();
-  const auto box = ErrorBox();
-  ASSERT_TRUE(box);
-  ExpectErrorBox(*box, window_,
-                 L"文件解压缩失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
-  Acknowledge(*box);
-  EXPECT_EQ(Look(), kUnpackingLook);
-  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z"));
+  InstallAndExpectUnpackFailure(*this);
   EXPECT_FALSE(RecordKeyExists()) << "no record for a failed unpack";
   EXPECT_FALSE(Exists(AppDataPathRecord())) << "no path.dat for a failed unpack";
 }

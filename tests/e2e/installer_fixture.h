@@ -37,6 +37,15 @@ inline constexpr LookState kUnpackingLook{false, true, false, true, false};
 inline constexpr LookState kDoneLook{false, false, true, false, true};
 
 class InstallerTest : public ::testing::Test {
+ public:
+  // Clicks 开始安装 and waits until the installer is idle again (done or showing a message).
+  void ClickInstall();
+  [[nodiscard]] std::optional<driver::MessageBoxInfo> ErrorBox(DWORD timeout = 3000);
+  // Answers a box with OK and waits for the installer to be idle.
+  void Acknowledge(const driver::MessageBoxInfo& box);
+  [[nodiscard]] LookState Look() const;
+  [[nodiscard]] HWND Window() const { return window_; }
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -49,14 +58,8 @@ class InstallerTest : public ::testing::Test {
   void LaunchWithoutSettling();
 
   [[nodiscard]] HWND ControlOf(ui::Control id) const;
-  [[nodiscard]] LookState Look() const;
   [[nodiscard]] std::wstring TextOf(ui::Control id) const { return driver::Text(ControlOf(id)); }
   void TypePath(const std::wstring& path);
-  // Clicks 开始安装 and waits until the installer is idle again (done or showing a message).
-  void ClickInstall();
-  [[nodiscard]] std::optional<driver::MessageBoxInfo> ErrorBox(DWORD timeout = 3000);
-  // Answers a box with OK and waits for the installer to be idle.
-  void Acknowledge(const driver::MessageBoxInfo& box);
   [[nodiscard]] std::wstring StandInCommandLine() const;
   [[nodiscard]] std::wstring OwnDirectory() const { return directory_; }
 
