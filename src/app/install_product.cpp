@@ -33,6 +33,8 @@ void InstallProduct() {
     return;
   }
   ui::SetVisible(Control::标签_正在解压, true);
+  // The extractor's wait blocks the window: "正在解压....." must be on screen before it starts.
+  ui::PaintNow();
 
   // An extractor that started but failed has not installed the product: its exit code decides.
   unsigned long exitCode = 0;

@@ -240,10 +240,9 @@ HWND MainWindow() { return g_window; }
 
 void SetVisible(Control control, bool visible) {
   ShowWindow(ControlWindow(control), visible ? SW_SHOW : SW_HIDE);
-  // Painted now, not at the next message: the extractor's wait blocks the window right after
-  // "正在解压....." is shown, and the user must see it for the whole wait.
-  RedrawWindow(g_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
+
+void PaintNow() { RedrawWindow(g_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
 
 std::string GetEditText(Control control) {
   HWND edit = ControlWindow(control);

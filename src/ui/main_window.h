@@ -31,6 +31,10 @@ int RunMessageLoop();
 // Shows or hides a control at once.
 void SetVisible(Control control, bool visible);
 
+// Paints every pending change of the window now, not at the next message: for a look that must be
+// seen while the thread is about to block.
+void PaintNow();
+
 // A copy of an edit box's current text, as GBK.
 [[nodiscard]] std::string GetEditText(Control control);
 
