@@ -129,6 +129,12 @@ HWND WaitForWindow(DWORD processId, const std::wstring& caption, DWORD timeout) 
   return search.found;
 }
 
+HWND FindShownWindow(DWORD processId) {
+  WindowSearch search{processId, nullptr, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
 
 std::wstring Text(HWND window) {

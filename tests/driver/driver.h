@@ -49,6 +49,8 @@ class Process {
 // The visible top-level window of a process with the given caption, waiting for it to appear.
 [[nodiscard]] HWND WaitForWindow(DWORD processId, const std::wstring& caption,
                                  DWORD timeout = kDefaultTimeout);
+// The first visible top-level window of a process, whatever its caption, looked for once.
+[[nodiscard]] HWND FindShownWindow(DWORD processId);
 // A child control by its id.
 [[nodiscard]] HWND Control(HWND window, int id);
 

@@ -184,28 +184,12 @@ bool PollWhileSampling(const std::function<bool()>& condition, HANDLE process, M
   return process.WaitForExit(0);
 }
 
-struct WindowSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK MatchVisibleTopLevel(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<WindowSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 // The first visible top-level window of the process, polled about every millisecond; null when
 // none appeared in time or the process ended.
 [[nodiscard]] HWND WaitForShownWindow(const driver::Process& process, DWORD timeout) {
   const double deadline = NowMs() + timeout;
-  WindowSearch search{process.Id(), nullptr};
   while (NowMs() <= deadline && process.Running()) {
-    EnumWindows(MatchVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
+    if (HWND window = driver::FindShownWindow(process.Id()); window != nullptr) return window;
     Sleep(1);
   }
   return nullptr;
