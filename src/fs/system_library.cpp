@@ -1,5 +1,7 @@
 #include "fs/system_library.h"
 
+#include <string>
+
 namespace fs {
 
 namespace {
@@ -19,20 +21,52 @@ const SystemLibrary& Shell32() {
   return library;
 }
 
-}  // namespace
-
-void RestrictDllSearchToSystem() {
-  // Bound by name: a Windows 7 without the update that brought the call must still start.
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return;
-  const auto restrict = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (restrict != nullptr) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+// The DLL's full path in the system directory, or empty when that directory is unknown.
+std::wstring InSystemDirectory(const wchar_t* name) {
+  wchar_t directory[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(directory, length) + L'\\' + name;
 }
 
-SystemLibrary::SystemLibrary(const wchar_t* name)
-    : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+HMODULE LoadFromSystemDirectory(const wchar_t* name, const LoaderApi& api) {
+  HMODULE module = api.loadLibraryEx(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Systems without the search flags refuse them as a parameter error: name the file in full
+  // instead, and let its own dependencies be looked up beside it, in the system directory.
+  if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  const std::wstring path = InSystemDirectory(name);
+  if (path.empty()) return nullptr;
+  return api.loadLibraryEx(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
+const LoaderApi& SystemLoaderApi() {
+  static const LoaderApi api = [] {
+    LoaderApi bound;
+    // Bound by name: a Windows 7 without the update that brought the call must still start.
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel != nullptr) {
+      bound.setDefaultDllDirectories = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(
+          reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    }
+    return bound;
+  }();
+  return api;
+}
+
+void RestrictDllSearchToSystem(const LoaderApi& api) {
+  if (api.setDefaultDllDirectories != nullptr &&
+      api.setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    return;
+  }
+  // An empty text takes the current directory out of the search order; the executable's own
+  // folder stays in it there, which is why every DLL of ours is loaded by its system path.
+  api.setDllDirectory(L"");
+}
+
+SystemLibrary::SystemLibrary(const wchar_t* name, const LoaderApi& api)
+    : module_(LoadFromSystemDirectory(name, api)) {}
 
 SystemLibrary::~SystemLibrary() {
   if (module_ != nullptr) FreeLibrary(module_);
