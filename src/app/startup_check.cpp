@@ -4,6 +4,7 @@
 
 #include "app/handlers.h"
 #include "app/install_record.h"
+#include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/record_layout.h"
 #include "fs/files.h"
@@ -23,14 +24,18 @@ void StartupCheck() {
     return;
   }
   if (InstalledMarker(installed.data) != 1) return;
+  // Only OK goes on: Cancel, and a question that could not even be shown, change nothing.
   if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) {
     std::exit(0);  // runs the exit clean-up, then ends the process with code 0
   }
   registry::RegistryValue rootValue;
   (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, rootValue);
-  const std::string oldRoot = runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{}));
+  const std::string oldRoot =
+      WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
   ResetInstallRecord();
-  // Runs whether or not the reset succeeded. The removal refuses empty, relative, drive-root and
-  // system-folder paths, so a damaged record cannot wipe anything that is not the old install.
-  (void)fs::DeleteTree(oldRoot);
+  // Runs whether or not the reset succeeded. The installer owns only the payload's folder and the
+  // root it created: a user's own files beside them stay, and so does a root that still holds any.
+  // Both removals refuse empty, relative, drive-root and system-folder paths.
+  (void)fs::DeleteTree(DeriveInstallTexts(oldRoot).oldFolder);
+  (void)fs::RemoveEmptyDirectory(oldRoot);
 }

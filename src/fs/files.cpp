@@ -24,46 +24,72 @@ void DeleteFileEntry(const std::wstring& path, DWORD attributes) {
   DeleteFileW(path.c_str());
 }
 
-// Empties and removes one directory level; every entry is attempted whatever became of the
-// others, and only the removal of `directory` itself decides the result.
-bool RemoveDirectoryLevel(std::wstring directory) {
-  if (directory.empty() || directory.back() != L'\\') directory += L'\\';
+// The directory opened as itself (a reparse point is not followed) and without delete sharing:
+// while the handle lives, nobody can rename it or put a link in its place.
+runtime::ScopedHandle PinDirectory(const std::wstring& directory) {
+  return runtime::ScopedHandle(
+      CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook entered);
+
+// Removes every entry of the pinned directory (ending in a backslash), attempting each whatever
+// became of the others.
+void EmptyDirectory(const std::wstring& directory, DirectoryEnteredHook entered) {
   WIN32_FIND_DATAW found;
+  const runtime::ScopedFind search(FindFirstFileW((directory + L"*.*").c_str(), &found));
+  if (!search.Valid()) return;
+  do {
+    const std::wstring name = CutAtNul({found.cFileName, MAX_PATH});
+    const std::wstring full = directory + name;
+    switch (ActionForEntry(name, found.dwFileAttributes)) {
+      case TreeEntryAction::kSkip:
+        break;
+      case TreeEntryAction::kDescend:
+      case TreeEntryAction::kRemoveLink:
+        // The listing is only a hint: the directory itself, once opened, decides.
+        (void)RemoveDirectoryEntry(full, entered);
+        break;
+      case TreeEntryAction::kDeleteFile:
+        DeleteFileEntry(full, found.dwFileAttributes);
+        break;
+    }
+  } while (FindNextFileW(search.Get(), &found));
+}
+
+// Removes a directory as what it is when opened: a link as a link, never entered; a real
+// directory emptied while pinned, then removed. True when it is gone.
+bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook entered) {
   {
-    const runtime::ScopedFind search(FindFirstFileW((directory + L"*.*").c_str(), &found));
-    if (!search.Valid()) return false;
-    do {
-      const std::wstring name = CutAtNul({found.cFileName, MAX_PATH});
-      const std::wstring full = directory + name;
-      switch (ActionForEntry(name, found.dwFileAttributes)) {
-        case TreeEntryAction::kSkip:
-          break;
-        case TreeEntryAction::kDescend:
-          (void)RemoveDirectoryLevel(full);
-          break;
-        case TreeEntryAction::kRemoveLink:
-          RemoveDirectoryW(full.c_str());
-          break;
-        case TreeEntryAction::kDeleteFile:
-          DeleteFileEntry(full, found.dwFileAttributes);
-          break;
-      }
-    } while (FindNextFileW(search.Get(), &found));
+    const runtime::ScopedHandle pinned = PinDirectory(directory);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!pinned.Valid() || !GetFileInformationByHandle(pinned.Get(), &information)) return false;
+    const DWORD attributes = information.dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    if (!IsDirectoryLink(attributes)) {
+      if (entered != nullptr) entered(directory);
+      EmptyDirectory(directory.back() == L'\\' ? directory : directory + L'\\', entered);
+    }
   }
+  // A removal needs the pin released; a link is removed itself, not what it points to.
   return RemoveDirectoryW(directory.c_str()) != 0;
 }
 
 }  // namespace
 
-bool DeleteTree(std::string_view path) {
+bool DeleteTree(std::string_view path, DirectoryEnteredHook entered) {
   const std::wstring wide = GbkToWide(path);
   if (wide.empty() || !MayRemoveTree(wide)) return false;
-  // A named directory that is itself a link goes as a link: its target lies outside it.
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && IsDirectoryLink(attributes)) {
-    return RemoveDirectoryW(wide.c_str()) != 0;
-  }
-  return RemoveDirectoryLevel(wide);
+  return RemoveDirectoryEntry(wide, entered);
+}
+
+bool RemoveEmptyDirectory(std::string_view path) {
+  const std::wstring wide = GbkToWide(path);
+  if (wide.empty() || !MayRemoveTree(wide)) return false;
+  // Never recursive: a directory that still holds anything stays.
+  return RemoveDirectoryW(wide.c_str()) != 0;
 }
 
 bool DirectoryExists(std::string_view path) { return IsDirectory(GbkToWide(path)); }
@@ -91,10 +117,7 @@ bool FileExists(std::string_view path) {
   return search.Valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void RemoveFile(std::string_view path) {
-  const std::string text(path);
-  DeleteFileA(text.c_str());
-}
+void RemoveFile(std::string_view path) { DeleteFileW(GbkToWide(path).c_str()); }
 
 std::string OwnDirectory() {
   // A name that fills the buffer may have been cut short: grow until it fits.

@@ -8,11 +8,20 @@
 
 namespace fs {
 
+// Called with each directory the tree removal has entered, while it holds the directory.
+using DirectoryEnteredHook = void (*)(std::wstring_view directory);
+
 // Removes the directory at `path` with everything below it, continuing past entries it cannot
 // remove; true when the directory itself is gone. Refuses (false, nothing touched) an empty,
 // relative or root path and any system, program, shared-data or user folder or an ancestor of
-// one. Junctions and directory links are removed as links, never entered.
-[[nodiscard]] bool DeleteTree(std::string_view path);
+// one. Junctions and directory links are removed as links, never entered. Each directory is
+// judged on the directory itself, opened, and stays open without delete sharing while the walk
+// is inside it, so that it cannot be swapped for a link meanwhile.
+[[nodiscard]] bool DeleteTree(std::string_view path, DirectoryEnteredHook entered = nullptr);
+
+// Removes the directory at `path` only when it is empty and the tree removal would accept it;
+// true when it is gone.
+[[nodiscard]] bool RemoveEmptyDirectory(std::string_view path);
 
 // True only when `path` names an existing directory.
 [[nodiscard]] bool DirectoryExists(std::string_view path);
@@ -24,7 +33,7 @@ namespace fs {
 // True when the first match of `path` (wildcards allowed) is not a directory.
 [[nodiscard]] bool FileExists(std::string_view path);
 
-// Deletes the file through the ANSI call on the GBK text itself; the outcome is not reported.
+// Deletes the file; the outcome is not reported.
 void RemoveFile(std::string_view path);
 
 // Directory of the running executable without a trailing backslash ("C:" for a drive root), or

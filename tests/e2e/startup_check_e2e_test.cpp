@@ -84,6 +84,18 @@ TEST_F(StartupCheckTest, OkResetsTheRecordAndRemovesTheOldRoot) {
   EXPECT_FALSE(Exists(L"C:\\OldQuorvale"));
 }
 
+TEST_F(StartupCheckTest, OkRemovesOnlyTheProgramFolderAndLeavesTheUsersFilesAndTheirRoot) {
+  RecordEarlierInstallation(REG_DWORD, Dword(1));
+  WriteBytes(L"C:\\OldQuorvale\\notes.txt", Bytes("the user's own"));
+  LayOut(kSetup, Extractor::Real);
+  LaunchWithoutSettling();
+  const auto box = ErrorBox(10000);
+  ASSERT_TRUE(box);
+  Acknowledge(*box);
+  EXPECT_FALSE(Exists(L"C:\\OldQuorvale\\brisel"));
+  EXPECT_EQ(FileBytes(L"C:\\OldQuorvale\\notes.txt"), Bytes("the user's own"));
+}
+
 TEST_F(StartupCheckTest, OkWithADriveRootRecordedRemovesNothing) {
   RecordEarlierInstallation(REG_DWORD, Dword(1), "C:\\");
   WriteBytes(L"C:\\keep-me.txt", Bytes("keep"));

@@ -74,6 +74,28 @@ TEST(DeleteTree, LeavesAFileHeldByAnotherProcessWithItsParentsAndRemovesTheRest)
   EXPECT_FALSE(PathExists(tree + L"\\sub\\deeper\\b.bin"));
 }
 
+// A standard user may write below the install root and could swap a directory for a junction
+// between the walk's listing and its descent. Each directory the walk is in stays open without
+// delete sharing, which Wine enforces too: meanwhile another process cannot rename it away.
+std::wstring g_renameTarget;
+int g_renameResult = -1;
+void TryToRenameAway(std::wstring_view directory) {
+  if (directory.ends_with(L"\\sub")) {
+    g_renameResult = fs_test::RunHelper(L"rename \"" + std::wstring(directory) + L"\" \"" +
+                                        g_renameTarget + L"\"");
+  }
+}
+
+TEST(DeleteTree, HoldsEachDirectoryItIsInSoThatNobodyCanSwapItMeanwhile) {
+  const ScratchDirectory scratch(L"delete_pinned");
+  ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
+  g_renameTarget = scratch.Wide(L"moved");
+  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"tree"), &TryToRenameAway));
+  EXPECT_EQ(g_renameResult, 1) << "the rename was refused";
+  EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
+  EXPECT_FALSE(PathExists(scratch.Wide(L"moved")));
+}
+
 // Wine creates neither junctions nor directory symbolic links (FSCTL_SET_REPARSE_POINT fails,
 // CreateSymbolicLinkW creates nothing), so a link inside a tree cannot be built here. The walk's
 // choice rests on the find data alone; this proves that choice with the real attribute values.

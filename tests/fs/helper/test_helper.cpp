@@ -3,6 +3,7 @@
 //     opens the file without delete sharing, signals ready, keeps it open until released
 //   load <dll>            exits with 1 when the DLL loads by its bare name, else 0
 //   restricted-load <dll> the same after the installer's start-up DLL restriction
+//   rename <from> <to>    exits with 0 when the file or directory could be renamed, else 1
 
 #include <windows.h>
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   const std::string_view mode = argc > 1 ? argv[1] : "";
   if (mode == "hold" && argc == 5) return HoldFile(argv[2], argv[3], argv[4]);
   if (mode == "load" && argc == 3) return LoadsByBareName(argv[2]);
+  if (mode == "rename" && argc == 4) return MoveFileExA(argv[2], argv[3], 0) ? 0 : 1;
   if (mode == "restricted-load" && argc == 3) {
     fs::RestrictDllSearchToSystem();
     return LoadsByBareName(argv[2]);
