@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
 namespace runtime {
@@ -53,18 +54,14 @@ int FreeFileNumber(const std::map<int, ScopedHandle>& files) {
 }  // namespace
 
 bool FileExists(std::string_view path) {
-  const std::string text(path);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(text.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
+  WIN32_FIND_DATAW found;
+  const ScopedFind search(FindFirstFileW(GbkToUtf16(path).c_str(), &found));
+  return search.Valid();
 }
 
 bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
   if (path.empty()) return false;
-  const std::string text(path);
-  ScopedHandle file(CreateFileA(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  ScopedHandle file(CreateFileW(GbkToUtf16(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
   for (ByteView part : parts) {
@@ -84,9 +81,8 @@ int OpenFile(std::string_view path, int access, int sharing) {
     return 0;
   }
   const OpenMode mode = kOpenModes[access - 1];
-  const std::string text(path);
-  ScopedHandle file(CreateFileA(text.c_str(), mode.access, kShareModes[sharing - 1], nullptr,
-                                mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileW(GbkToUtf16(path).c_str(), mode.access, kShareModes[sharing - 1],
+                                nullptr, mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return 0;
   auto& files = OpenFiles();
   const int number = FreeFileNumber(files);

@@ -1,5 +1,6 @@
 #pragma once
-// File operations of the runtime, on GBK path texts through the ANSI file functions.
+// File operations of the runtime, on GBK path texts handed to the wide file functions, so that
+// Chinese paths work whatever the system's ANSI code page.
 
 #include <initializer_list>
 #include <string_view>
@@ -8,7 +9,7 @@
 
 namespace runtime {
 
-// True when FindFirstFileA finds anything for the path: a file, a directory, or a match of a
+// True when a file search finds anything for the path: a file, a directory, or a match of a
 // wildcard pattern.
 [[nodiscard]] bool FileExists(std::string_view path);
 

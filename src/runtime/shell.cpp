@@ -2,9 +2,12 @@
 
 #include <windows.h>
 // After windows.h, which it builds on.
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <string>
+
+#include "runtime/gbk.h"
 
 namespace runtime {
 
@@ -15,23 +18,31 @@ constexpr int kShowCommands[] = {SW_HIDE,          SW_SHOWNORMAL, SW_SHOWMINIMIZ
                                  SW_SHOWMAXIMIZED, SW_SHOWNA,     SW_MINIMIZE};
 
 // The shell verb by number; null asks for the file's default verb.
-const char* ShellVerb(int verb) {
-  constexpr const char* kVerbs[] = {"edit", "explore", "find", "open", "print"};
+const wchar_t* ShellVerb(int verb) {
+  constexpr const wchar_t* kVerbs[] = {L"edit", L"explore", L"find", L"open", L"print"};
   return verb >= kVerbEdit && verb <= kVerbPrint ? kVerbs[verb - 1] : nullptr;
 }
 
-// An argument text for the ANSI calls; an empty text is passed as no argument at all.
-const char* OptionalText(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+// An argument text for the shell; an empty text is passed as no argument at all.
+const wchar_t* OptionalText(const std::wstring& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
 
 }  // namespace
+
+void EnterShellApartment() {
+  // OLE1 DDE is of no use to the shell calls made here and only costs a hidden window.
+  (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
 
 void OpenWithShell(int verb, std::string_view file, std::string_view parameters,
                    std::string_view directory, int showMode) {
   const int show = showMode >= kShowHidden && showMode <= kShowMinimize
                        ? kShowCommands[showMode - 1]
                        : SW_SHOWNORMAL;
-  const std::string fileText(file), parameterText(parameters), directoryText(directory);
-  ShellExecuteA(nullptr, ShellVerb(verb), fileText.c_str(), OptionalText(parameterText),
+  const std::wstring fileText = GbkToUtf16(file), parameterText = GbkToUtf16(parameters),
+                     directoryText = GbkToUtf16(directory);
+  ShellExecuteW(nullptr, ShellVerb(verb), fileText.c_str(), OptionalText(parameterText),
                 OptionalText(directoryText), show);
 }
 

@@ -11,6 +11,11 @@ namespace runtime {
 // Shell verbs of OpenWithShell; any other number means the file's default verb.
 inline constexpr int kVerbEdit = 1, kVerbExplore = 2, kVerbFind = 3, kVerbOpen = 4, kVerbPrint = 5;
 
+// Makes the calling thread a single-threaded COM apartment, as the shell's folder dialog and its
+// file handlers require (Windows' shell extensions are not as lenient as Wine). Called once, at
+// start-up, on the user-interface thread; should it fail, the shell calls still try their best.
+void EnterShellApartment();
+
 // Hands the file to the shell with the verb, parameters and working directory (empty: none) and
 // the show mode (0 or any value outside 1..6: normal). Failures are not reported.
 void OpenWithShell(int verb, std::string_view file, std::string_view parameters = {},

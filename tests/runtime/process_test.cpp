@@ -56,6 +56,30 @@ TEST(RunProgram, AMissingProgramGivesFalseAtOnce) {
   EXPECT_FALSE(RunProgram("", true));
 }
 
+// Windows Terminal, where it is the default terminal, ignores the hidden show command and shows
+// a console program's window; Wine has no such host. So the start is seen where the decision is
+// made, in the flags handed to CreateProcessW, and the child still really runs.
+DWORD g_creationFlags = 0;
+BOOL WINAPI RecordCreationFlags(LPCWSTR application, LPWSTR commandLine,
+                                LPSECURITY_ATTRIBUTES processAttributes,
+                                LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags,
+                                LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
+                                LPPROCESS_INFORMATION started) {
+  g_creationFlags = flags;
+  return CreateProcessW(application, commandLine, processAttributes, threadAttributes, inherit,
+                        flags, environment, directory, startup, started);
+}
+
+TEST(RunProgram, AHiddenRunGivesAConsoleProgramNoConsoleWindow) {
+  const ProcessApi recording{.createProcess = &RecordCreationFlags};
+  unsigned long exitCode = 0;
+  ASSERT_TRUE(RunProgram(ChildCommand("show"), true, kShowHidden, &exitCode, recording));
+  EXPECT_EQ(exitCode, static_cast<unsigned long>(SW_HIDE));
+  EXPECT_EQ(g_creationFlags, static_cast<DWORD>(CREATE_NO_WINDOW));
+  ASSERT_TRUE(RunProgram(ChildCommand("show"), true, kShowNormal, &exitCode, recording));
+  EXPECT_EQ(g_creationFlags, 0u) << "a shown program keeps its console";
+}
+
 TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {
   struct Row {
     int mode;
@@ -133,6 +157,19 @@ class CountingWindow {
   int received_ = 0;
   HWND window_ = nullptr;
 };
+
+// Wine's shell works without COM; Windows' shell extensions in the folder dialog do not. What the
+// installer relies on is the thread's apartment, which is read back here: once the thread is a
+// single-threaded apartment, asking for the multithreaded one is refused.
+TEST(EnterShellApartment, MakesTheThreadASingleThreadedApartment) {
+  HRESULT multithreaded = S_OK;
+  std::thread([&] {
+    EnterShellApartment();
+    multithreaded = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CoUninitialize();
+  }).join();
+  EXPECT_EQ(multithreaded, RPC_E_CHANGED_MODE);
+}
 
 TEST(Wait, KeepsTheWindowAnsweringForTheWholeTime) {
   CountingWindow window;
