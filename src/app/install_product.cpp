@@ -16,11 +16,17 @@ void InstallProduct() {
   using ui::Control;
   std::string& root = InstallRoot();
   // After a folder pick the root is set and text typed into the box since has no effect.
-  if (root.empty()) root = ui::GetEditText(Control::编辑框_路径);
+  const bool typed = root.empty();
+  if (typed) root = ui::GetEditText(Control::编辑框_路径);
   root = WithTrailingBackslash(root);
+  // A failure asks the user for another directory: a typed root is then read from the box again.
+  const auto fail = [&](const char* message) {
+    if (typed) root.clear();
+    ShowError(message);
+  };
 
   if (!fs::DirectoryExists(root) && !fs::CreateDirectoryPath(root)) {
-    ShowError(kDirectoryFailed);
+    fail(kDirectoryFailed);
     return;
   }
   const InstallTexts texts = DeriveInstallTexts(root);
@@ -29,7 +35,7 @@ void InstallProduct() {
 
   // One write straight from the constant data: the archive is never copied or unpacked here.
   if (!runtime::WriteFile(texts.archivePath, {runtime::PayloadArchive()})) {
-    ShowError(kArchiveWriteFailed);
+    fail(kArchiveWriteFailed);
     return;
   }
   ui::SetVisible(Control::标签_正在解压, true);
@@ -38,10 +44,13 @@ void InstallProduct() {
 
   // An extractor that started but failed has not installed the product: its exit code decides.
   unsigned long exitCode = 0;
-  if (!runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true,
-                           runtime::kShowHidden, &exitCode) ||
-      exitCode != 0) {
-    ShowError(kUnpackFailed);
+  const bool unpacked = runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true,
+                                            runtime::kShowHidden, &exitCode) &&
+                        exitCode == 0;
+  // Clicks made on the frozen window would land on whatever button stands there now.
+  ui::DiscardQueuedInput();
+  if (!unpacked) {
+    fail(kUnpackFailed);
     return;
   }
   if (fs::FileExists(texts.archivePath)) fs::RemoveFile(texts.archivePath);

@@ -14,9 +14,14 @@ namespace {
 
 constexpr int kLaunchGraceMilliseconds = 2500;
 
+// Set once the finish button has been pressed: the wait before the end still handles messages,
+// and nothing pressed meanwhile may start a second launch or a folder dialog.
+bool g_finishing = false;
+
 }  // namespace
 
 void ChooseInstallPath(int, int, int) {
+  if (g_finishing) return;
   std::string& root = app::InstallRoot();
   // A cancelled pick empties the root, so the next install reads the path box again.
   root = runtime::ChooseFolder("请选择安装目录");
@@ -29,6 +34,8 @@ void ChooseInstallPath(int, int, int) {
 }
 
 void LaunchAndExit() {
+  if (g_finishing) return;
+  g_finishing = true;
   runtime::OpenWithShell(runtime::kVerbOpen, ui::GetEditText(ui::Control::编辑框1), {}, {},
                          runtime::kShowNormal);
   runtime::Wait(kLaunchGraceMilliseconds);

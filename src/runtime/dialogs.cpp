@@ -18,9 +18,6 @@ UINT MessageBoxStyle(int style) {
   return (requested & MB_SYSTEMMODAL) != 0 ? requested : requested | MB_TASKMODAL;
 }
 
-// The button code of a MessageBox result: IDOK (1) .. IDNO (7) count from 0 in the same order.
-int ButtonCode(int pressed) { return pressed >= IDOK && pressed <= IDNO ? pressed - IDOK : 0; }
-
 // Frees an item list with the shell's allocator.
 struct ItemListDeleter {
   void operator()(ITEMIDLIST* items) const {
@@ -73,12 +70,19 @@ class ProgramWindowsDisabled {
 
 }  // namespace
 
+int AnswerOf(int messageBoxResult) {
+  if (messageBoxResult == 0) return kNoAnswer;
+  // IDOK (1) .. IDNO (7) count from 0 in the same order.
+  return messageBoxResult >= IDOK && messageBoxResult <= IDNO ? messageBoxResult - IDOK
+                                                              : kPressedOk;
+}
+
 int ShowMessageBox(std::string_view message, int style, std::string_view title, HWND owner) {
   const std::wstring text = GbkToUtf16(message);
   const std::wstring caption = GbkToUtf16(title);
   const int pressed = MessageBoxW(owner != nullptr ? owner : ui::MainWindow(), text.c_str(),
                                   caption.c_str(), MessageBoxStyle(style));
-  return ButtonCode(pressed);
+  return AnswerOf(pressed);
 }
 
 int ShowMessageBox(std::int64_t number, int style, std::string_view title, HWND owner) {

@@ -10,13 +10,17 @@
 
 namespace runtime {
 
-// Button codes ShowMessageBox returns.
-inline constexpr int kPressedOk = 0, kPressedCancel = 1, kPressedAbort = 2, kPressedRetry = 3,
-                     kPressedIgnore = 4, kPressedYes = 5, kPressedNo = 6;
+// Button codes ShowMessageBox returns; kNoAnswer when the box could not be shown at all.
+inline constexpr int kNoAnswer = -1, kPressedOk = 0, kPressedCancel = 1, kPressedAbort = 2,
+                     kPressedRetry = 3, kPressedIgnore = 4, kPressedYes = 5, kPressedNo = 6;
+
+// The button code of a MessageBox result: IDOK .. IDNO become kPressedOk .. kPressedNo, the
+// failure result 0 becomes kNoAnswer, anything else kPressedOk.
+[[nodiscard]] int AnswerOf(int messageBoxResult);
 
 // Shows a message box owned by owner (null: the main window) with the MessageBox style, made
 // task-modal unless it asks to be system-modal, and returns the pressed button's code (anything
-// unknown: kPressedOk).
+// unknown: kPressedOk; a box that could not be shown: kNoAnswer, never a yes).
 int ShowMessageBox(std::string_view message, int style = 0, std::string_view title = "信息：",
                    HWND owner = nullptr);
 

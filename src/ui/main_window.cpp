@@ -86,6 +86,23 @@ HWND g_window = nullptr;
 EventBindings g_bindings{};
 WNDPROC g_staticProc = nullptr;
 OwnedFont g_noteFont, g_captionFont, g_headingFont;
+// Mouse and keyboard input stamped before this tick is dropped by the message loop. Nothing is
+// taken out of the queue at the cut itself: reading the queue would also run the messages other
+// threads send, in the middle of a handler.
+DWORD g_inputValidFrom = 0;
+bool g_inputHasCutOff = false;
+
+bool IsInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+bool IsStaleInput(const MSG& message) {
+  // The difference is taken signed, so that it stays right when the tick count wraps around.
+  return g_inputHasCutOff && IsInput(message.message) &&
+         static_cast<LONG>(message.time - g_inputValidFrom) < 0;
+}
 
 HFONT FontFor(FontStyle style) {
   switch (style) {
@@ -229,7 +246,7 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
 int RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(g_window, &message)) continue;
+    if (IsStaleInput(message) || IsDialogMessageW(g_window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -243,6 +260,11 @@ void SetVisible(Control control, bool visible) {
 }
 
 void PaintNow() { RedrawWindow(g_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
+void DiscardQueuedInput() {
+  g_inputValidFrom = GetTickCount();
+  g_inputHasCutOff = true;
+}
 
 std::string GetEditText(Control control) {
   HWND edit = ControlWindow(control);

@@ -35,6 +35,11 @@ void SetVisible(Control control, bool visible);
 // seen while the thread is about to block.
 void PaintNow();
 
+// Makes the message loop drop the mouse and keyboard input that queued up until now, while the
+// thread was blocked. Windows gives queued input to a window only when it is read, so clicks made
+// on a frozen window would otherwise land on whatever control has taken their place by then.
+void DiscardQueuedInput();
+
 // A copy of an edit box's current text, as GBK.
 [[nodiscard]] std::string GetEditText(Control control);
 

@@ -33,6 +33,21 @@ TEST_F(InstallerTest, RootThatCannotBeCreatedIsReportedAndChangesNothing) {
   EXPECT_FALSE(RecordKeyExists());
 }
 
+TEST_F(InstallerTest, APathTypedAfterAFailureIsTheOneInstalledTo) {
+  LayOut(kSetup, Extractor::StandIn);
+  Launch();
+  TypePath(L"Q:\\nowhere\\Quorvale\\");
+  ClickInstall();
+  const auto box = ErrorBox();
+  ASSERT_TRUE(box);
+  Acknowledge(*box);
+  TypePath(L"D:\\Quorvale\\");
+  ClickInstall();
+  EXPECT_FALSE(ErrorBox(500));
+  EXPECT_EQ(StandInCommandLine(),
+            L"C:\\veltrane-e2e\\lib\\7z.exe x D:\\Quorvale\\\\brisel.7z -oD:\\Quorvale\\ -aoa");
+}
+
 TEST_F(InstallerTest, ArchiveThatCannotBeWrittenStopsInTheWritingLook) {
   LayOut(kSetup, Extractor::Real);
   // A directory where the archive file should go cannot be opened for writing.

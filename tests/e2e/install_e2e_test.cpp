@@ -2,6 +2,8 @@
 // the extractor is started with.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "e2e/installer_fixture.h"
 
 namespace e2e {
@@ -77,6 +79,52 @@ TEST_F(InstallerTest, LooksPassFromSettingsThroughUnpackingToDone) {
   EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive is written before unpacking";
   ASSERT_TRUE(driver::Settle(window_, 30000));
   EXPECT_EQ(Look(), kDoneLook);
+}
+
+// Windows hands input queued on a frozen window to a control only when it is read, and by then
+// the finish button stands where the install button was. A press posted to the finish button
+// while the extractor runs plays exactly that late assignment.
+TEST_F(InstallerTest, ClicksMadeWhileUnpackingDoNotPressTheFinishButton) {
+  LayOut(kSetup, Extractor::StandIn);
+  WriteBytes(std::wstring(kSetup) + L"\\lib\\sleep.txt", Bytes("1500"));
+  Launch();
+  driver::Click(ControlOf(Control::按钮_安装));
+  ASSERT_TRUE(driver::WaitUntil([&] { return Look() == kUnpackingLook; }, 10000));
+  driver::PressMouse(ControlOf(Control::按钮_安装完成), 10, 10);
+  ASSERT_TRUE(driver::WaitUntil([&] { return Look() == kDoneLook; }, 30000));
+  EXPECT_FALSE(installer_.WaitForExit(4000)) << "the installer waits for a fresh press";
+}
+
+TEST_F(InstallerTest, PressesDuringTheFinishWaitNeitherLaunchAgainNorOpenTheFolderDialog) {
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  ClickInstall();
+  ASSERT_EQ(Look(), kDoneLook);
+  driver::Click(ControlOf(Control::按钮_安装完成));
+  driver::PressMouse(ControlOf(Control::标签3), 5, 5);
+  driver::Click(ControlOf(Control::按钮_安装完成));
+  EXPECT_FALSE(ErrorBox(2000)) << "no folder dialog";
+  const auto code = installer_.WaitForExit(15000);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0u);
+  EXPECT_EQ(ProcessCount(L"startup.exe"), 1);
+}
+
+// A Chinese user on an English Windows: the ANSI code page is 1252, and the installer is started
+// from a folder with Chinese letters. Registered to run under Wine's code page 1252 only.
+TEST_F(InstallerTest, InstallsFromAChineseNamedFolderUnderAWesternCodePage) {
+  if (std::getenv("VELTRANE_EXPECT_ACP") == nullptr) GTEST_SKIP() << "runs under code page 1252";
+  ASSERT_EQ(GetACP(), 1252u);
+  LayOut(L"C:\\安装程序", Extractor::Real);
+  Launch();
+  ClickInstall();
+  EXPECT_FALSE(ErrorBox(500));
+  EXPECT_EQ(Look(), kDoneLook);
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\startup.exe"));
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->bytes, (std::vector<BYTE>{1, 0, 0, 0}));
+  EXPECT_TRUE(Exists(AppDataPathRecord()));
 }
 
 TEST_F(InstallerTest, CommandLineForTheDefaultRoot) {

@@ -22,9 +22,9 @@ void DeleteRecordKey() {
   }
 }
 
-// Ends every process started from an exe of this name (the installed startup.exe, say), so that
-// nothing a test opened outlives it.
-void EndProcessesNamed(const wchar_t* exeName) {
+// Calls `visit` with the id of every process started from an exe of this name.
+template <typename Visit>
+void ForEachProcessNamed(const wchar_t* exeName, Visit visit) {
   const std::unique_ptr<void, decltype(&CloseHandle)> snapshot(
       CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
   if (snapshot.get() == INVALID_HANDLE_VALUE) return;
@@ -32,13 +32,20 @@ void EndProcessesNamed(const wchar_t* exeName) {
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
        more = Process32NextW(snapshot.get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, exeName) != 0) continue;
+    if (_wcsicmp(entry.szExeFile, exeName) == 0) visit(entry.th32ProcessID);
+  }
+}
+
+// Ends every process started from an exe of this name (the installed startup.exe, say), so that
+// nothing a test opened outlives it.
+void EndProcessesNamed(const wchar_t* exeName) {
+  ForEachProcessNamed(exeName, [](DWORD id) {
     const std::unique_ptr<void, decltype(&CloseHandle)> process(
-        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID), &CloseHandle);
-    if (process == nullptr) continue;
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id), &CloseHandle);
+    if (process == nullptr) return;
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 5000);
-  }
+  });
 }
 
 }  // namespace
@@ -219,6 +226,12 @@ void RemoveTree(const std::wstring& path) {
     FindClose(search);
   }
   RemoveDirectoryW(path.c_str());
+}
+
+int ProcessCount(const wchar_t* exeName) {
+  int count = 0;
+  ForEachProcessNamed(exeName, [&count](DWORD) { ++count; });
+  return count;
 }
 
 std::wstring AppDataPathRecord() {

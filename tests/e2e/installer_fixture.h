@@ -78,6 +78,8 @@ void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes);
 [[nodiscard]] bool Exists(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 [[nodiscard]] std::wstring AppDataPathRecord();
+// Number of running processes started from an exe of this name.
+[[nodiscard]] int ProcessCount(const wchar_t* exeName);
 // The text's bytes as a byte vector (no terminator).
 [[nodiscard]] std::vector<BYTE> Bytes(const std::string& text);
 

@@ -188,6 +188,15 @@ struct SeenFolderDialog {
 };
 
 // True when some control of the dialog shows exactly text.
+// MessageBox answers 0 when it cannot show the box (out of memory, no desktop), which Wine cannot
+// be brought to do; the decision is the translation of that result, which must never read as OK
+// (the reinstall question's OK removes the earlier installation).
+TEST(ShowMessageBox, ABoxThatCouldNotBeShownIsNoAnswer) {
+  EXPECT_EQ(AnswerOf(0), kNoAnswer);
+  EXPECT_EQ(AnswerOf(IDOK), kPressedOk);
+  EXPECT_EQ(AnswerOf(IDCANCEL), kPressedCancel);
+}
+
 bool ShowsText(HWND dialog, const std::wstring& text) {
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
