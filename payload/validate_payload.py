@@ -12,6 +12,7 @@ Exit status 0 and the archive copied to --embed-as when it passes; 1 and one lin
 import argparse
 import os
 import shutil
+import string
 import struct
 import subprocess
 import sys
@@ -22,6 +23,9 @@ START_HEADER_SIZE = 32
 # The record holds the archive's length in 32 bits.
 MAX_ARCHIVE_SIZE = 0xFFFFFFFF
 START_PROGRAM = "brisel/startup.exe"
+# Windows finds a file whatever the case of its name's letters. Only ASCII letters are folded:
+# the start program's name is ASCII, and a wider folding could accept a name Windows keeps apart.
+ASCII_UPPER = str.maketrans(string.ascii_lowercase, string.ascii_uppercase)
 
 
 class Rejected(Exception):
@@ -66,6 +70,11 @@ def is_folder(entry):
     return entry.get("Folder") == "+" or "D" in letters
 
 
+def windows_path(path):
+    """A listed path in the form Windows matches names in: either separator, either case."""
+    return path.replace("\\", "/").translate(ASCII_UPPER)
+
+
 def check_contents(sevenzip, path, allow_missing_startup):
     # A wrong password keeps 7-Zip from asking for one on the terminal.
     listing = subprocess.run([sevenzip, "l", "-slt", "-t7z", "-pnot-the-password", "--", path],
@@ -81,7 +90,7 @@ def check_contents(sevenzip, path, allow_missing_startup):
     if any(entry.get("Encrypted") == "+" for entry in entries):
         raise Rejected("encrypted: its files need a password, which the installer cannot give")
     has_start_program = any(
-        entry.get("Path", "").replace("\\", "/") == START_PROGRAM and not is_folder(entry)
+        windows_path(entry.get("Path", "")) == windows_path(START_PROGRAM) and not is_folder(entry)
         for entry in entries)
     if not has_start_program and not allow_missing_startup:
         raise Rejected("it lacks brisel\\startup.exe, the program the installer starts after "

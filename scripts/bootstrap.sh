@@ -8,7 +8,7 @@ cache_dir="${VELTRANE_CACHE:-$HOME/.cache/veltrane}"
 sevenzip_exe="$cache_dir/7zr.exe"
 
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 7zip xvfb imagemagick fonts-wqy-microhei
-          cmake g++ clang libclang-rt-14-dev dpkg-dev nsis)
+          cmake g++ clang libclang-rt-14-dev dpkg-dev nsis googletest osslsigncode openssl)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -161,6 +161,17 @@ class PayloadValidation(unittest.TestCase):
         self.assertEqual((result.returncode, result.stderr), (0, ""))
         self.assertTrue(os.path.exists(target))
 
+    def test_accepts_the_start_program_named_in_another_case_as_windows_does(self):
+        os.makedirs(os.path.join(self.folder, "upper-case", "BRISEL"))
+        with open(os.path.join(self.folder, "upper-case", "BRISEL", "Startup.EXE"), "w") as file:
+            file.write("start program")
+        upper_case = self.pack("upper-case.7z", "BRISEL", inside="upper-case")
+        target = os.path.join(self.folder, "upper-case-accepted.7z")
+        result = run_tool("validate_payload.py", upper_case, "--sevenzip", SEVENZIP,
+                          "--embed-as", target)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        self.assertTrue(os.path.exists(target))
+
     def test_rejects_a_missing_file(self):
         missing = os.path.join(self.folder, "nothing-here.7z")
         self.assert_rejected(missing, "cannot be read: No such file or directory")

@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Sets a linked PE file's time stamp to a given time and rewrites its checksum to match.
+
+GNU ld for PE can leave the time stamp out (0) but cannot set one, so a build that wants the
+time of its sources (SOURCE_DATE_EPOCH) in the header writes it here after linking. The
+checksum covers the time stamp, so it is computed again over the final bytes. Runs before
+signing: the signature's digest covers the time stamp.
+"""
+
+import argparse
+import struct
+import sys
+
+PE_OFFSET_FIELD = 0x3C
+PE_SIGNATURE = b"PE\0\0"
+# In the COFF file header, which follows the signature.
+TIME_STAMP_OFFSET = len(PE_SIGNATURE) + 4
+OPTIONAL_HEADER_OFFSET = len(PE_SIGNATURE) + 20
+# In the optional header: the same place in PE32 and PE32+.
+CHECKSUM_OFFSET = 64
+MAX_TIME_STAMP = 0xFFFFFFFF
+
+
+def pe_checksum(data, checksum_at):
+    """The checksum Windows' CheckSumMappedFile computes: the file's little-endian 16-bit words,
+    its own field taken as zero, summed with end-around carry, plus the file's length."""
+    words = bytearray(data)
+    words[checksum_at:checksum_at + 4] = bytes(4)
+    if len(words) % 2:
+        words.append(0)
+    total = sum(struct.unpack(f"<{len(words) // 2}H", words))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)
+
+
+def stamp(data, time_stamp):
+    """The PE file in data (a bytearray) with the given time stamp and its checksum."""
+    if data[:2] != b"MZ":
+        raise ValueError("not a PE file: no MZ header")
+    (pe,) = struct.unpack_from("<I", data, PE_OFFSET_FIELD)
+    if data[pe:pe + len(PE_SIGNATURE)] != PE_SIGNATURE:
+        raise ValueError("not a PE file: no PE signature where the MZ header points")
+    struct.pack_into("<I", data, pe + TIME_STAMP_OFFSET, time_stamp)
+    checksum_at = pe + OPTIONAL_HEADER_OFFSET + CHECKSUM_OFFSET
+    struct.pack_into("<I", data, checksum_at, pe_checksum(data, checksum_at))
+    return data
+
+
+def time_stamp_value(text):
+    value = int(text)
+    if not 0 <= value <= MAX_TIME_STAMP:
+        raise argparse.ArgumentTypeError(f"{text} does not fit a PE time stamp's 32 bits")
+    return value
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("file")
+    parser.add_argument("--time-stamp", type=time_stamp_value, required=True,
+                        help="seconds since 1970-01-01 UTC, e.g. SOURCE_DATE_EPOCH")
+    args = parser.parse_args()
+    with open(args.file, "r+b") as file:
+        data = bytearray(file.read())
+        try:
+            stamp(data, args.time_stamp)
+        except ValueError as error:
+            print(f"{args.file}: {error}", file=sys.stderr)
+            return 1
+        file.seek(0)
+        file.write(data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
