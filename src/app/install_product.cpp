@@ -31,14 +31,14 @@ void InstallProduct() {
   }
   const InstallTexts texts = DeriveInstallTexts(root);
   if (fs::DirectoryExists(texts.oldFolder)) (void)fs::DeleteTree(texts.oldFolder);
-  ui::SetVisible(Control::标签_安装, false);
+  ui::ShowLook(ui::Look::Writing);
 
   // One write straight from the constant data: the archive is never copied or unpacked here.
   if (!runtime::WriteFile(texts.archivePath, {runtime::PayloadArchive()})) {
     fail(kArchiveWriteFailed);
     return;
   }
-  ui::SetVisible(Control::标签_正在解压, true);
+  ui::ShowLook(ui::Look::Unpacking);
   // The extractor's wait blocks the window: "正在解压....." must be on screen before it starts.
   ui::PaintNow();
 
@@ -55,11 +55,8 @@ void InstallProduct() {
   }
   if (fs::FileExists(texts.archivePath)) fs::RemoveFile(texts.archivePath);
 
-  ui::SetVisible(Control::标签_正在解压, false);
-  ui::SetVisible(Control::标签_安装完成, true);
-  ui::SetVisible(Control::按钮_安装, false);
-  ui::SetVisible(Control::按钮_安装完成, true);
-  if (runtime::FileExists(texts.startProgramCheck)) {
+  ui::ShowLook(ui::Look::Done);
+  if (runtime::PathExists(texts.startProgramCheck)) {
     ui::SetEditText(Control::编辑框1, texts.startProgramCheck);
   }
 

@@ -1,6 +1,6 @@
 #include "app/install_texts.h"
 
-#include "runtime/text.h"
+#include "runtime/gbk.h"
 
 namespace app {
 
@@ -31,8 +31,8 @@ InstallTexts DeriveInstallTexts(std::string_view root) {
 }
 
 std::string WithTrailingBackslash(std::string_view root) {
-  // The backwards search is GBK-aware: it never reports the trail byte of a character.
-  if (root.empty() || runtime::FindTextBackwards(root, "\\") == runtime::TextLength(root)) {
+  // The search is GBK-aware: it never reports the trail byte of a character.
+  if (root.empty() || runtime::LastBackslash(root) == root.size() - 1) {
     return std::string(root);
   }
   return Join(root, "\\");

@@ -5,6 +5,7 @@
 #include "app/handlers.h"
 #include "app/install_root.h"
 #include "fs/system_library.h"
+#include "runtime/dialogs.h"
 #include "runtime/shell.h"
 #include "ui/main_window.h"
 
@@ -17,5 +18,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const ui::EventBindings bindings{&StartupCheck, &InstallProduct, &ChooseInstallPath,
                                    &LaunchAndExit};
   if (!ui::CreateMainWindow(instance, bindings)) return 1;
+  runtime::SetDefaultMessageBoxOwner(ui::MainWindow());
   return ui::RunMessageLoop();
 }

@@ -1,12 +1,12 @@
 #include "app/messages.h"
 
 #include "runtime/dialogs.h"
-#include "ui/main_window.h"
 
 namespace app {
 
 int ShowError(const char* message, int style) {
-  return runtime::ShowMessageBox(message, style, "Error", ui::MainWindow());
+  // Owned by the main window, the owner every box gets once the window exists.
+  return runtime::ShowMessageBox(message, style, "Error");
 }
 
 }  // namespace app

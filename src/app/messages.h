@@ -2,6 +2,8 @@
 // What the installer tells the user. Every text is shown exactly as it stands, trailing blanks
 // included, in a task-modal box owned by the main window with the caption "Error".
 
+#include <windows.h>
+
 namespace app {
 
 inline constexpr char kReinstallQuestion[] = "程序已安装过是否重新安装！                        ";
@@ -16,8 +18,8 @@ inline constexpr char kRegistryFailed[] =
 inline constexpr char kChooseValidPath[] = "请选择正确的安装路径！";
 
 // Error icon with OK (failures); with OK and Cancel (the reinstall question).
-inline constexpr int kErrorStyle = 0x10;
-inline constexpr int kQuestionStyle = 0x11;
+inline constexpr int kErrorStyle = MB_ICONERROR;
+inline constexpr int kQuestionStyle = MB_ICONERROR | MB_OKCANCEL;
 
 // Shows a message box with the caption "Error" owned by the main window; the button code.
 int ShowError(const char* message, int style = kErrorStyle);

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include "fs/conversion.h"
 #include "fs/path_text.h"
 #include "fs/removal_guard.h"
 #include "fs/system_library.h"
 #include "fs/tree_guard.h"
+#include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
 namespace fs {
@@ -80,22 +80,22 @@ bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook en
 }  // namespace
 
 bool DeleteTree(std::string_view path, DirectoryEnteredHook entered) {
-  const std::wstring wide = GbkToWide(path);
+  const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty() || !MayRemoveTree(wide)) return false;
   return RemoveDirectoryEntry(wide, entered);
 }
 
 bool RemoveEmptyDirectory(std::string_view path) {
-  const std::wstring wide = GbkToWide(path);
+  const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty() || !MayRemoveTree(wide)) return false;
   // Never recursive: a directory that still holds anything stays.
   return RemoveDirectoryW(wide.c_str()) != 0;
 }
 
-bool DirectoryExists(std::string_view path) { return IsDirectory(GbkToWide(path)); }
+bool DirectoryExists(std::string_view path) { return IsDirectory(runtime::GbkToWide(path)); }
 
 bool CreateDirectoryPath(std::string_view path) {
-  const std::wstring wide = GbkToWide(path);
+  const std::wstring wide = runtime::GbkToWide(path);
   // Fewer than three characters cannot hold a level below a drive.
   if (wide.size() >= 3) {
     bool pastFirstSeparator = false;
@@ -110,14 +110,14 @@ bool CreateDirectoryPath(std::string_view path) {
 }
 
 bool FileExists(std::string_view path) {
-  const std::wstring wide = GbkToWide(path);
+  const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty()) return false;
   WIN32_FIND_DATAW found;
   const runtime::ScopedFind search(FindFirstFileW(wide.c_str(), &found));
   return search.Valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void RemoveFile(std::string_view path) { DeleteFileW(GbkToWide(path).c_str()); }
+void RemoveFile(std::string_view path) { DeleteFileW(runtime::GbkToWide(path).c_str()); }
 
 std::string OwnDirectory() {
   // A name that fills the buffer may have been cut short: grow until it fits.
@@ -132,7 +132,7 @@ std::string OwnDirectory() {
   name.resize(length);
   const std::size_t separator = name.rfind(L'\\');
   if (separator == std::wstring::npos) return {};
-  return WideToGbk(std::wstring_view(name).substr(0, separator));
+  return runtime::WideToGbk(std::wstring_view(name).substr(0, separator));
 }
 
 }  // namespace fs

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "fs/conversion.h"
 #include "fs/files.h"
 #include "fs/path_text.h"
 #include "fs/system_library.h"
 #include "runtime/files.h"
+#include "runtime/gbk.h"
 
 namespace fs {
 
@@ -20,7 +20,7 @@ std::string SpecialFolderPath(int csidl) {
   folder = CutAtNul(folder);
   if (folder.empty()) return {};
   if (folder.back() != L'\\') folder += L'\\';
-  return WideToGbk(folder);
+  return runtime::WideToGbk(folder);
 }
 
 bool WritePathRecord(std::string_view first, std::string_view second, std::string_view third) {
@@ -34,7 +34,7 @@ bool WritePathRecord(std::string_view first, std::string_view second, std::strin
     RemoveFile(pending);
     return false;
   }
-  if (!MoveFileExW(GbkToWide(pending).c_str(), GbkToWide(name).c_str(),
+  if (!MoveFileExW(runtime::GbkToWide(pending).c_str(), runtime::GbkToWide(name).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     RemoveFile(pending);
     return false;

@@ -68,10 +68,6 @@ void RestrictDllSearchToSystem(const LoaderApi& api) {
 SystemLibrary::SystemLibrary(const wchar_t* name, const LoaderApi& api)
     : module_(LoadFromSystemDirectory(name, api)) {}
 
-SystemLibrary::~SystemLibrary() {
-  if (module_ != nullptr) FreeLibrary(module_);
-}
-
 UINT PathIsDirectoryBound(const wchar_t* path) {
   using Function = BOOL(WINAPI*)(LPCWSTR);
   static const auto function = Shlwapi().Bind<Function>("PathIsDirectoryW");

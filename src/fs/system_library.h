@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "runtime/scoped_handle.h"
+
 namespace fs {
 
 // The loader calls the DLL policy rests on, real ones by default. Vista and a Windows 7 without
@@ -30,22 +32,20 @@ void RestrictDllSearchToSystem(const LoaderApi& api = SystemLoaderApi());
 class SystemLibrary {
  public:
   explicit SystemLibrary(const wchar_t* name, const LoaderApi& api = SystemLoaderApi());
-  SystemLibrary(const SystemLibrary&) = delete;
-  SystemLibrary& operator=(const SystemLibrary&) = delete;
-  ~SystemLibrary();
 
-  [[nodiscard]] bool Loaded() const { return module_ != nullptr; }
+  [[nodiscard]] bool Loaded() const { return module_.Valid(); }
 
   // The exported function of that name as `Function`, or null when it or the DLL is missing.
   template <typename Function>
   [[nodiscard]] Function Bind(const char* name) const {
-    if (module_ == nullptr) return nullptr;
+    if (!module_.Valid()) return nullptr;
     // Through the generic function type, which converts to any other without a cast warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module_.Get(), name)));
   }
 
  private:
-  HMODULE module_;
+  runtime::ScopedModule module_;
 };
 
 // shlwapi's PathIsDirectoryW: FILE_ATTRIBUTE_DIRECTORY for a directory, 0 otherwise or unbound.

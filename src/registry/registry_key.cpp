@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "registry/key_path.h"
+#include "runtime/scoped_handle.h"
+#include "runtime/text.h"
 
 namespace registry {
 
@@ -15,26 +17,21 @@ constexpr char kCurrentConfigPath[] = "SYSTEM\\CurrentControlSet\\Hardware Profi
 // Room for a key or value name in the ANSI listings, terminator included.
 constexpr DWORD kNameBufferSize = 256;
 
-// A key opened only on the way to another one; closed on every path out of the operation.
-class TransientKey {
- public:
-  explicit TransientKey(decltype(&::RegCloseKey) closeKey) : closeKey_(closeKey) {}
-  TransientKey(const TransientKey&) = delete;
-  TransientKey& operator=(const TransientKey&) = delete;
-  ~TransientKey() {
-    if (key_ != nullptr) closeKey_(key_);
-  }
+// Data sizes of the integer value types.
+constexpr std::size_t kDwordSize = 4, kQwordSize = 8;
 
-  // Takes ownership of the key a registry call returned, provided the call succeeded.
-  void Adopt(LONG result, HKEY received) {
-    if (result == ERROR_SUCCESS) key_ = received;
-  }
-  [[nodiscard]] HKEY Get() const { return key_; }
+// A key opened only on the way to another one, closed on every path out of the operation through
+// the object's own registry functions.
+class TransientKeyTraits : public runtime::RegistryKeyTraits {
+ public:
+  explicit TransientKeyTraits(decltype(&::RegCloseKey) closeKey = &::RegCloseKey)
+      : closeKey_(closeKey) {}
+  void Close(Handle key) const { closeKey_(key); }
 
  private:
   decltype(&::RegCloseKey) closeKey_;
-  HKEY key_ = nullptr;
 };
+using TransientKey = runtime::GenericScopedHandle<TransientKeyTraits>;
 
 }  // namespace
 
@@ -146,8 +143,8 @@ bool RegistryKey::KeyExists(HKEY root, std::string_view path) {
   const std::string pathText(path);
   HKEY received = nullptr;
   const LONG result = api_.openKey(root, pathText.c_str(), 0, Access(KEY_READ), &received);
-  TransientKey key(api_.closeKey);
-  key.Adopt(result, received);
+  const TransientKey key(result == ERROR_SUCCESS ? received : nullptr,
+                         TransientKeyTraits(api_.closeKey));
   return result == ERROR_SUCCESS;
 }
 
@@ -187,13 +184,9 @@ std::int32_t RegistryKey::WriteIntegerValue(HKEY root, std::string_view path, st
                                             std::int64_t number, std::int32_t type, bool create) {
   if (type != kRegDword && type != kRegDwordBigEndian && type != kRegQword) return -1;
   if (!UseForWriting(root, path, create)) return lastResult_;
-  const auto bits = static_cast<std::uint64_t>(number);
-  runtime::Bytes bytes(sizeof bits);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-  }
+  const runtime::Bytes bytes = runtime::ToBytes(number);
   // Both DWORD types store the little-endian low half: no swap for REG_DWORD_BIG_ENDIAN.
-  const std::size_t size = type == kRegQword ? 8 : 4;
+  const std::size_t size = type == kRegQword ? kQwordSize : kDwordSize;
   return SetValue(name, type, runtime::ByteView(bytes).first(size));
 }
 
@@ -201,8 +194,8 @@ bool RegistryKey::WriteQwordHex(HKEY root, std::string_view path, std::string_vi
                                 std::string_view hexText) {
   if (Open(root, path) == kInvalidKey && Create(root, path) == kInvalidKey) return false;
   runtime::Bytes bytes = HexTextToBytes(hexText);
-  PadBytes(bytes, 8);
-  return SetValue(name, kRegQword, runtime::ByteView(bytes).first(8)) == ERROR_SUCCESS;
+  PadBytes(bytes, kQwordSize);
+  return SetValue(name, kRegQword, runtime::ByteView(bytes).first(kQwordSize)) == ERROR_SUCCESS;
 }
 
 void RegistryKey::PadBytes(runtime::Bytes& bytes, std::size_t length) {
@@ -245,7 +238,7 @@ void RegistryKey::ForgetKey() {
 HKEY RegistryKey::Reach(HKEY root, std::string_view path, bool create) {
   Close();
   const REGSAM access = Access(KEY_ALL_ACCESS);
-  TransientKey parent(api_.closeKey);
+  TransientKey parent(nullptr, TransientKeyTraits(api_.closeKey));
   HKEY base = root;
   if (root == HKEY_CURRENT_USER || root == HKEY_CURRENT_CONFIG) {
     HKEY received = nullptr;
@@ -253,7 +246,7 @@ HKEY RegistryKey::Reach(HKEY root, std::string_view path, bool create) {
                       ? api_.openCurrentUser(access, &received)
                       : api_.openKey(HKEY_LOCAL_MACHINE, kCurrentConfigPath, 0, access, &received);
     if (lastResult_ != ERROR_SUCCESS) return kInvalidKey;
-    parent.Adopt(lastResult_, received);
+    parent.Reset(received);
     base = parent.Get();
   }
   const std::string pathText(path);

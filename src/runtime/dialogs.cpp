@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "runtime/gbk.h"
-#include "ui/main_window.h"
 
 namespace runtime {
 
 namespace {
+
+// The owner of a message box shown without one; registered once the main window exists.
+HWND g_defaultOwner = nullptr;
 
 // The message-box style the program shows: task-modal unless the caller asks for system-modal.
 UINT MessageBoxStyle(int style) {
@@ -70,6 +72,8 @@ class ProgramWindowsDisabled {
 
 }  // namespace
 
+void SetDefaultMessageBoxOwner(HWND owner) { g_defaultOwner = owner; }
+
 int AnswerOf(int messageBoxResult) {
   if (messageBoxResult == 0) return kNoAnswer;
   // IDOK (1) .. IDNO (7) count from 0 in the same order.
@@ -78,9 +82,9 @@ int AnswerOf(int messageBoxResult) {
 }
 
 int ShowMessageBox(std::string_view message, int style, std::string_view title, HWND owner) {
-  const std::wstring text = GbkToUtf16(message);
-  const std::wstring caption = GbkToUtf16(title);
-  const int pressed = MessageBoxW(owner != nullptr ? owner : ui::MainWindow(), text.c_str(),
+  const std::wstring text = GbkToWide(message);
+  const std::wstring caption = GbkToWide(title);
+  const int pressed = MessageBoxW(owner != nullptr ? owner : g_defaultOwner, text.c_str(),
                                   caption.c_str(), MessageBoxStyle(style));
   return AnswerOf(pressed);
 }
@@ -90,7 +94,7 @@ int ShowMessageBox(std::int64_t number, int style, std::string_view title, HWND 
 }
 
 std::string ChooseFolder(std::string_view title, bool allowFiles) {
-  const std::wstring caption = GbkToUtf16(title);
+  const std::wstring caption = GbkToWide(title);
   BROWSEINFOW browse{};
   browse.hwndOwner = GetActiveWindow();
   browse.lpszTitle = caption.c_str();
@@ -103,7 +107,7 @@ std::string ChooseFolder(std::string_view title, bool allowFiles) {
   if (!chosen) return {};
   wchar_t path[MAX_PATH] = {};
   if (!SHGetPathFromIDListW(chosen.get(), path)) return {};
-  return Utf16ToGbk(path);
+  return WideToGbk(path);
 }
 
 }  // namespace runtime

@@ -18,7 +18,10 @@ inline constexpr int kNoAnswer = -1, kPressedOk = 0, kPressedCancel = 1, kPresse
 // failure result 0 becomes kNoAnswer, anything else kPressedOk.
 [[nodiscard]] int AnswerOf(int messageBoxResult);
 
-// Shows a message box owned by owner (null: the main window) with the MessageBox style, made
+// Makes `owner` (the program's main window) the owner of every message box shown without one.
+void SetDefaultMessageBoxOwner(HWND owner);
+
+// Shows a message box owned by owner (null: the default owner) with the MessageBox style, made
 // task-modal unless it asks to be system-modal, and returns the pressed button's code (anything
 // unknown: kPressedOk; a box that could not be shown: kNoAnswer, never a yes).
 int ShowMessageBox(std::string_view message, int style = 0, std::string_view title = "信息：",

@@ -53,15 +53,15 @@ int FreeFileNumber(const std::map<int, ScopedHandle>& files) {
 
 }  // namespace
 
-bool FileExists(std::string_view path) {
+bool PathExists(std::string_view path) {
   WIN32_FIND_DATAW found;
-  const ScopedFind search(FindFirstFileW(GbkToUtf16(path).c_str(), &found));
+  const ScopedFind search(FindFirstFileW(GbkToWide(path).c_str(), &found));
   return search.Valid();
 }
 
 bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
   if (path.empty()) return false;
-  ScopedHandle file(CreateFileW(GbkToUtf16(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
   for (ByteView part : parts) {
@@ -81,7 +81,7 @@ int OpenFile(std::string_view path, int access, int sharing) {
     return 0;
   }
   const OpenMode mode = kOpenModes[access - 1];
-  ScopedHandle file(CreateFileW(GbkToUtf16(path).c_str(), mode.access, kShareModes[sharing - 1],
+  ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), mode.access, kShareModes[sharing - 1],
                                 nullptr, mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return 0;
   auto& files = OpenFiles();

@@ -11,7 +11,7 @@ namespace runtime {
 
 // True when a file search finds anything for the path: a file, a directory, or a match of a
 // wildcard pattern.
-[[nodiscard]] bool FileExists(std::string_view path);
+[[nodiscard]] bool PathExists(std::string_view path);
 
 // Creates or truncates the file and writes the arrays back to back, skipping empty ones.
 // False for an empty path (nothing touched), when the file cannot be created, or when a write

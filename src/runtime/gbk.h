@@ -1,17 +1,43 @@
 #pragma once
-// Conversion between the program's GBK texts and the UTF-16 the window system is handed.
-// Always code page 936 by number, never the system's ANSI code page, so that texts read the same
-// on a Windows of any language.
+// GBK, the encoding every text of the program is held in: the one rule for its characters, and
+// its conversion to and from the UTF-16 the window system and the wide file functions take.
+// Conversion is always by code page 936, never the system's ANSI code page, so that texts and
+// paths read the same on a Windows of any language.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace runtime {
 
-// UTF-16 form of a GBK text; empty for an empty text or one that does not convert.
-[[nodiscard]] std::wstring GbkToUtf16(std::string_view gbk);
+// A double-byte character is a lead byte, any byte with the top bit set, and the byte after it,
+// whatever that is (it may well look like an ASCII letter or a backslash).
+[[nodiscard]] constexpr bool IsLeadByte(char byte) {
+  return (static_cast<unsigned char>(byte) & 0x80) != 0;
+}
 
-// GBK form of a UTF-16 text; characters GBK cannot hold become the system's default character.
-[[nodiscard]] std::string Utf16ToGbk(std::wstring_view utf16);
+// Index of the character after the one starting at `index`. A lead byte at the very end has no
+// second byte and stands alone.
+[[nodiscard]] constexpr std::size_t NextCharacter(std::string_view text, std::size_t index) {
+  return IsLeadByte(text[index]) && index + 1 < text.size() ? index + 2 : index + 1;
+}
+
+// Index of the last backslash that is a character of its own (never the second byte of a
+// double-byte character), or npos when there is none.
+[[nodiscard]] constexpr std::size_t LastBackslash(std::string_view text) {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t i = 0; i < text.size(); i = NextCharacter(text, i)) {
+    if (text[i] == '\\') last = i;
+  }
+  return last;
+}
+
+// UTF-16 form of the GBK text up to its first NUL byte; empty for an empty text or one that does
+// not convert. The string's own terminator is the NUL unit the wide functions need.
+[[nodiscard]] std::wstring GbkToWide(std::string_view gbk);
+
+// GBK form of the UTF-16 text up to its first NUL unit; characters GBK cannot hold become the
+// system's default character.
+[[nodiscard]] std::string WideToGbk(std::wstring_view wide);
 
 }  // namespace runtime

@@ -1,6 +1,6 @@
 # The embedded payload record and how the build places the archive in constant data.
 # Reading the record's layout is pure; the record itself exists only in the Windows build.
-target_sources(veltrane_core PRIVATE payload_record.cpp)
+target_sources(veltrane_runtime PRIVATE payload_record.cpp)
 
 if(WIN32)
   set(VELTRANE_PAYLOAD "sample" CACHE STRING
@@ -63,11 +63,11 @@ if(WIN32)
     VERBATIM)
   add_custom_target(veltrane_payload_archive DEPENDS ${VELTRANE_PAYLOAD_ARCHIVE})
 
-  target_sources(veltrane_win PRIVATE payload.cpp payload_record.S)
+  target_sources(veltrane_runtime PRIVATE payload.cpp payload_record.S)
   # The C compiler driver assembles it, so the project needs no assembler language of its own.
   set_source_files_properties(
-    payload_record.S TARGET_DIRECTORY veltrane_win
+    payload_record.S TARGET_DIRECTORY veltrane_runtime
     PROPERTIES LANGUAGE C COMPILE_OPTIONS "-xassembler-with-cpp;-Wa,-I${payload_dir}"
                OBJECT_DEPENDS ${VELTRANE_PAYLOAD_ARCHIVE})
-  add_dependencies(veltrane_win veltrane_payload_archive)
+  add_dependencies(veltrane_runtime veltrane_payload_archive)
 endif()

@@ -34,7 +34,7 @@ bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned 
   startup.wShowWindow = kShowCommands[std::clamp(showMode, kShowHidden, kShowMinimize) - 1];
   // The wide call, so that a Chinese path survives any ANSI code page; it may write into the
   // command line, which is why the text is a buffer of its own.
-  std::wstring mutableCommandLine = GbkToUtf16(commandLine);
+  std::wstring mutableCommandLine = GbkToWide(commandLine);
   PROCESS_INFORMATION started{};
   if (!api.createProcess(nullptr, mutableCommandLine.data(), nullptr, nullptr, FALSE,
                          CreationFlags(showMode), nullptr, nullptr, &startup, &started)) {

@@ -1,6 +1,7 @@
 #pragma once
-// Sole owners of kernel handles: each closed exactly once, when its owner goes. Win32 marks
-// failure with null for some calls and INVALID_HANDLE_VALUE for others; both count as "no handle".
+// One sole owner for every kind of system handle, in the shape of Chromium's GenericScopedHandle:
+// the traits name the handle type, the value that means "none", which values are valid and how
+// one is closed. Each handle is closed exactly once, when its owner goes or is reset.
 
 #include <windows.h>
 
@@ -8,39 +9,78 @@
 
 namespace runtime {
 
-template <BOOL(WINAPI* CloseFunction)(HANDLE)>
-class BasicScopedHandle {
+template <typename Traits>
+class GenericScopedHandle {
  public:
-  BasicScopedHandle() = default;
-  explicit BasicScopedHandle(HANDLE handle) : handle_(handle) {}
-  BasicScopedHandle(BasicScopedHandle&& other) noexcept
-      : handle_(std::exchange(other.handle_, nullptr)) {}
-  BasicScopedHandle& operator=(BasicScopedHandle&& other) noexcept {
+  using Handle = typename Traits::Handle;
+
+  GenericScopedHandle() = default;
+  // Traits with a close function of their own (a test's counting closer) are handed in.
+  explicit GenericScopedHandle(Handle handle, Traits traits = {})
+      : handle_(handle), traits_(traits) {}
+  GenericScopedHandle(GenericScopedHandle&& other) noexcept
+      : handle_(other.Release()), traits_(other.traits_) {}
+  GenericScopedHandle& operator=(GenericScopedHandle&& other) noexcept {
     if (this != &other) {
-      Close();
-      handle_ = std::exchange(other.handle_, nullptr);
+      Reset(other.Release());
+      traits_ = other.traits_;
     }
     return *this;
   }
-  BasicScopedHandle(const BasicScopedHandle&) = delete;
-  BasicScopedHandle& operator=(const BasicScopedHandle&) = delete;
-  ~BasicScopedHandle() { Close(); }
+  GenericScopedHandle(const GenericScopedHandle&) = delete;
+  GenericScopedHandle& operator=(const GenericScopedHandle&) = delete;
+  ~GenericScopedHandle() { Reset(); }
 
-  [[nodiscard]] bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  [[nodiscard]] HANDLE Get() const { return handle_; }
+  [[nodiscard]] bool Valid() const { return Traits::IsValid(handle_); }
+  [[nodiscard]] Handle Get() const { return handle_; }
 
- private:
-  void Close() {
-    if (Valid()) CloseFunction(handle_);
-    handle_ = nullptr;
+  // Gives the handle up without closing it; the owner holds none afterwards.
+  [[nodiscard]] Handle Release() { return std::exchange(handle_, Traits::kInvalid); }
+
+  // Closes the handle held, if any, and holds `handle` instead.
+  void Reset(Handle handle = Traits::kInvalid) {
+    const Handle old = std::exchange(handle_, handle);
+    if (Traits::IsValid(old) && old != handle) traits_.Close(old);
   }
 
-  HANDLE handle_ = nullptr;
+ private:
+  Handle handle_ = Traits::kInvalid;
+  [[no_unique_address]] Traits traits_{};
 };
 
-// Files, processes, threads.
-using ScopedHandle = BasicScopedHandle<&CloseHandle>;
+// Files, processes, threads, events: Win32 marks failure with null for some calls and
+// INVALID_HANDLE_VALUE for others, and both count as "no handle".
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static constexpr Handle kInvalid = nullptr;
+  static bool IsValid(Handle handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { CloseHandle(handle); }
+};
+
 // FindFirstFile searches.
-using ScopedFind = BasicScopedHandle<&FindClose>;
+struct FindHandleTraits : KernelHandleTraits {
+  static void Close(Handle handle) { FindClose(handle); }
+};
+
+// Handles whose "none" is null, closed by one function.
+template <typename HandleType, auto CloseFunction>
+struct NullIsInvalidTraits {
+  using Handle = HandleType;
+  static constexpr Handle kInvalid = nullptr;
+  static bool IsValid(Handle handle) { return handle != nullptr; }
+  static void Close(Handle handle) { CloseFunction(handle); }
+};
+
+using ModuleTraits = NullIsInvalidTraits<HMODULE, &FreeLibrary>;
+using RegistryKeyTraits = NullIsInvalidTraits<HKEY, &RegCloseKey>;
+// GDI objects: fonts, bitmaps, device contexts made with CreateCompatibleDC.
+template <typename Object>
+using GdiObjectTraits = NullIsInvalidTraits<Object, &DeleteObject>;
+
+using ScopedHandle = GenericScopedHandle<KernelHandleTraits>;
+using ScopedFind = GenericScopedHandle<FindHandleTraits>;
+using ScopedModule = GenericScopedHandle<ModuleTraits>;
+using ScopedRegistryKey = GenericScopedHandle<RegistryKeyTraits>;
+using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 
 }  // namespace runtime

@@ -40,8 +40,8 @@ void OpenWithShell(int verb, std::string_view file, std::string_view parameters,
   const int show = showMode >= kShowHidden && showMode <= kShowMinimize
                        ? kShowCommands[showMode - 1]
                        : SW_SHOWNORMAL;
-  const std::wstring fileText = GbkToUtf16(file), parameterText = GbkToUtf16(parameters),
-                     directoryText = GbkToUtf16(directory);
+  const std::wstring fileText = GbkToWide(file), parameterText = GbkToWide(parameters),
+                     directoryText = GbkToWide(directory);
   ShellExecuteW(nullptr, ShellVerb(verb), fileText.c_str(), OptionalText(parameterText),
                 OptionalText(directoryText), show);
 }

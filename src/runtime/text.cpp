@@ -4,17 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include "runtime/gbk.h"
+
 namespace runtime {
 
 namespace {
-
-[[nodiscard]] bool IsLeadByte(char byte) { return (static_cast<unsigned char>(byte) & 0x80) != 0; }
-
-// Index of the character after the one starting at index. A lead byte at the very end has no
-// second byte and stands alone.
-[[nodiscard]] std::size_t NextCharacter(std::string_view text, std::size_t index) {
-  return IsLeadByte(text[index]) && index + 1 < text.size() ? index + 2 : index + 1;
-}
 
 // Applies change to every single-byte character, leaving both bytes of double-byte ones alone
 // (a second byte may well be an ASCII letter or a backslash).

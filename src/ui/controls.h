@@ -20,5 +20,8 @@ enum class Control : int {
 };
 
 inline constexpr int kControlCount = 12;
+inline constexpr int kFirstControlId = static_cast<int>(Control::编辑框1);
+static_assert(static_cast<int>(Control::标签_正在解压) - kFirstControlId + 1 == kControlCount,
+              "kControlCount counts every control of the list");
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "runtime/gbk.h"
+#include "runtime/scoped_handle.h"
 
 namespace ui {
 
@@ -50,42 +51,36 @@ constexpr std::array<ControlLayout, kControlCount> kLayout{{
      FontStyle::Heading},
 }};
 
+// Every control once, in the window's order: the i-th holds the first id plus i.
+static_assert([] {
+  for (std::size_t i = 0; i < kLayout.size(); ++i) {
+    if (static_cast<int>(kLayout[i].id) != kFirstControlId + static_cast<int>(i)) return false;
+  }
+  return true;
+}());
+
+// The controls that tell the installation's progress, in the order a change of look switches
+// them, and which of them each look shows (indexed by Look).
+constexpr std::array kProgressControls = {Control::标签_安装, Control::标签_正在解压,
+                                          Control::标签_安装完成, Control::按钮_安装,
+                                          Control::按钮_安装完成};
+constexpr std::array<std::array<bool, kProgressControls.size()>, 4> kLookVisibility{{
+    {true, false, false, true, false},   // Settings
+    {false, false, false, true, false},  // Writing
+    {false, true, false, true, false},   // Unpacking
+    {false, false, true, false, true},   // Done
+}};
+
 constexpr wchar_t kWindowClass[] = L"VeltraneInstallerWindow";
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
 constexpr char kCaption[] = "Veltrane installer";
 constexpr int kLeft = 50, kTop = 50, kWidth = 526, kHeight = 358;
 constexpr UINT kCreatedMessage = WM_APP + 1;
 
-// Owns one GDI font for the lifetime of the program.
-class OwnedFont {
- public:
-  OwnedFont() = default;
-  OwnedFont(const OwnedFont&) = delete;
-  OwnedFont& operator=(const OwnedFont&) = delete;
-  ~OwnedFont() {
-    if (font_ != nullptr) DeleteObject(font_);
-  }
-  // Creates the font once; later calls return the same one. Null on failure.
-  HFONT Get(int height, std::string_view faceGbk) {
-    if (font_ != nullptr) return font_;
-    LOGFONTW logical{};
-    logical.lfHeight = height;
-    logical.lfWeight = FW_NORMAL;
-    logical.lfCharSet = GB2312_CHARSET;
-    const std::wstring face = runtime::GbkToUtf16(faceGbk);
-    face.copy(logical.lfFaceName, LF_FACESIZE - 1);
-    font_ = CreateFontIndirectW(&logical);
-    return font_;
-  }
-
- private:
-  HFONT font_ = nullptr;
-};
-
 HWND g_window = nullptr;
 EventBindings g_bindings{};
 WNDPROC g_staticProc = nullptr;
-OwnedFont g_noteFont, g_captionFont, g_headingFont;
+runtime::ScopedFont g_noteFont, g_captionFont, g_headingFont;
 // Mouse and keyboard input stamped before this tick is dropped by the message loop. Nothing is
 // taken out of the queue at the cut itself: reading the queue would also run the messages other
 // threads send, in the middle of a handler.
@@ -104,14 +99,32 @@ bool IsStaleInput(const MSG& message) {
          static_cast<LONG>(message.time - g_inputValidFrom) < 0;
 }
 
+// Character heights of the layout's fonts, in pixels (negative: without the internal leading).
+constexpr int kSmallFontHeight = -14, kHeadingFontHeight = -21;
+
+// The font, created on first use with the height and face (GBK; empty: the system's choice) and
+// kept for the program's lifetime; null when it cannot be created.
+HFONT FontOnce(runtime::ScopedFont& font, int height, std::string_view faceGbk) {
+  if (!font.Valid()) {
+    LOGFONTW logical{};
+    logical.lfHeight = height;
+    logical.lfWeight = FW_NORMAL;
+    logical.lfCharSet = GB2312_CHARSET;
+    const std::wstring face = runtime::GbkToWide(faceGbk);
+    face.copy(logical.lfFaceName, LF_FACESIZE - 1);
+    font.Reset(CreateFontIndirectW(&logical));
+  }
+  return font.Get();
+}
+
 HFONT FontFor(FontStyle style) {
   switch (style) {
     case FontStyle::Note:
-      return g_noteFont.Get(-14, "");
+      return FontOnce(g_noteFont, kSmallFontHeight, "");
     case FontStyle::Caption:
-      return g_captionFont.Get(-14, "宋体");
+      return FontOnce(g_captionFont, kSmallFontHeight, "宋体");
     case FontStyle::Heading:
-      return g_headingFont.Get(-21, "宋体");
+      return FontOnce(g_headingFont, kHeadingFontHeight, "宋体");
     case FontStyle::Default:
       break;
   }
@@ -212,7 +225,7 @@ HWND CreateControl(HINSTANCE instance, const ControlLayout& layout) {
   }
   if (layout.visible) style |= WS_VISIBLE;
   if (layout.tabStop) style |= WS_TABSTOP;
-  const std::wstring text = runtime::GbkToUtf16(layout.text);
+  const std::wstring text = runtime::GbkToWide(layout.text);
   HWND control = CreateWindowExW(
       exStyle, className, text.c_str(), style, layout.left, layout.top, layout.width, layout.height,
       g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
@@ -229,7 +242,7 @@ HWND ControlWindow(Control control) { return GetDlgItem(g_window, static_cast<in
 bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
   g_bindings = bindings;
   if (!RegisterClasses(instance)) return false;
-  const std::wstring caption = runtime::GbkToUtf16(kCaption);
+  const std::wstring caption = runtime::GbkToWide(kCaption);
   g_window =
       CreateWindowExW(0, kWindowClass, caption.c_str(),
                       WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
@@ -259,6 +272,13 @@ void SetVisible(Control control, bool visible) {
   ShowWindow(ControlWindow(control), visible ? SW_SHOW : SW_HIDE);
 }
 
+void ShowLook(Look look) {
+  const auto& visible = kLookVisibility[static_cast<std::size_t>(look)];
+  for (std::size_t i = 0; i < kProgressControls.size(); ++i) {
+    SetVisible(kProgressControls[i], visible[i]);
+  }
+}
+
 void PaintNow() { RedrawWindow(g_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
 
 void DiscardQueuedInput() {
@@ -273,11 +293,11 @@ std::string GetEditText(Control control) {
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(edit, text.data(), length + 1);
   text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return runtime::Utf16ToGbk(text);
+  return runtime::WideToGbk(text);
 }
 
 void SetEditText(Control control, std::string_view gbk) {
-  SetWindowTextW(ControlWindow(control), runtime::GbkToUtf16(gbk).c_str());
+  SetWindowTextW(ControlWindow(control), runtime::GbkToWide(gbk).c_str());
 }
 
 }  // namespace ui

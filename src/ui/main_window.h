@@ -31,6 +31,18 @@ int RunMessageLoop();
 // Shows or hides a control at once.
 void SetVisible(Control control, bool visible);
 
+// What the window shows of an installation's progress (the path controls and the note stay).
+enum class Look {
+  Settings,   // 标签_安装 and 按钮_安装: at start
+  Writing,    // 按钮_安装 only: the archive is being written
+  Unpacking,  // 标签_正在解压 and 按钮_安装: the extractor runs
+  Done,       // 标签_安装完成 and 按钮_安装完成
+};
+
+// Switches the window to the look: the progress controls are shown or hidden one after another,
+// 标签_安装, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成.
+void ShowLook(Look look);
+
 // Paints every pending change of the window now, not at the next message: for a look that must be
 // seen while the thread is about to block.
 void PaintNow();

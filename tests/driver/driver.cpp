@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "runtime/scoped_handle.h"
+
 namespace driver {
 
 Process::Process(Process&& other) noexcept
@@ -205,15 +207,14 @@ DWORD WINAPI SendClick(void* context) {
 bool ClickAndWait(HWND button, DWORD processId, DWORD timeout) {
   // Sent from a worker: the send returns with the handler, which may first open a modal dialog.
   auto* click = new PendingClick{button, timeout};
-  const std::unique_ptr<void, decltype(&CloseHandle)> worker(
-      CreateThread(nullptr, 0, SendClick, click, 0, nullptr), &CloseHandle);
-  if (worker == nullptr) {
+  const runtime::ScopedHandle worker(CreateThread(nullptr, 0, SendClick, click, 0, nullptr));
+  if (!worker.Valid()) {
     delete click;
     return false;
   }
   return WaitUntil(
       [&] {
-        if (WaitForSingleObject(worker.get(), 0) == WAIT_OBJECT_0) return true;
+        if (WaitForSingleObject(worker.Get(), 0) == WAIT_OBJECT_0) return true;
         WindowSearch search{processId, nullptr, nullptr};
         EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
@@ -264,16 +265,16 @@ std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, DWORD timeout) 
 }
 
 bool SelectFolder(HWND folderDialog, DWORD processId, const std::wstring& path) {
-  const std::unique_ptr<void, decltype(&CloseHandle)> process(
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId), &CloseHandle);
-  if (process == nullptr) return false;
+  const runtime::ScopedHandle process(
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId));
+  if (!process.Valid()) return false;
   const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
-  void* remote = VirtualAllocEx(process.get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+  void* remote = VirtualAllocEx(process.Get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
   if (remote == nullptr) return false;
-  const bool written = WriteProcessMemory(process.get(), remote, path.c_str(), bytes, nullptr);
+  const bool written = WriteProcessMemory(process.Get(), remote, path.c_str(), bytes, nullptr);
   if (written)
     SendMessageW(folderDialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
-  VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+  VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
   return written;
 }
 
@@ -294,19 +295,7 @@ namespace {
 
 // Owns a GDI object of the capture.
 template <typename Handle>
-class GdiObject {
- public:
-  explicit GdiObject(Handle handle) : handle_(handle) {}
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  ~GdiObject() {
-    if (handle_ != nullptr) DeleteObject(handle_);
-  }
-  [[nodiscard]] Handle Get() const { return handle_; }
-
- private:
-  Handle handle_;
-};
+using GdiObject = runtime::GenericScopedHandle<runtime::GdiObjectTraits<Handle>>;
 
 // Owns a screen device context.
 class ScreenDc {
@@ -365,6 +354,27 @@ bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
                   WriteFile(file, pixels, imageSize, &written, nullptr);
   CloseHandle(file);
   return ok;
+}
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW found;
+  {
+    const runtime::ScopedFind search(FindFirstFileW((path + L"\\*").c_str(), &found));
+    if (search.Valid()) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+      } while (FindNextFileW(search.Get(), &found));
+    }
+  }
+  RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace driver

@@ -113,6 +113,9 @@ void PressButton(const MessageBoxInfo& box, int buttonId);
 // display (Wine's x11 driver under Xvfb); false when nothing could be captured or written.
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath);
 
+// Removes a file or a directory with everything below it; whatever cannot go stays.
+void RemoveTree(const std::wstring& path);
+
 // Waits until a condition holds, polling; true when it did within the timeout.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeout = kDefaultTimeout) {

@@ -3,6 +3,8 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include "runtime/scoped_handle.h"
+
 namespace e2e {
 
 namespace {
@@ -25,13 +27,12 @@ void DeleteRecordKey() {
 // Calls `visit` with the id of every process started from an exe of this name.
 template <typename Visit>
 void ForEachProcessNamed(const wchar_t* exeName, Visit visit) {
-  const std::unique_ptr<void, decltype(&CloseHandle)> snapshot(
-      CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
-  if (snapshot.get() == INVALID_HANDLE_VALUE) return;
+  const runtime::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.Valid()) return;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
     if (_wcsicmp(entry.szExeFile, exeName) == 0) visit(entry.th32ProcessID);
   }
 }
@@ -40,11 +41,10 @@ void ForEachProcessNamed(const wchar_t* exeName, Visit visit) {
 // nothing a test opened outlives it.
 void EndProcessesNamed(const wchar_t* exeName) {
   ForEachProcessNamed(exeName, [](DWORD id) {
-    const std::unique_ptr<void, decltype(&CloseHandle)> process(
-        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id), &CloseHandle);
-    if (process == nullptr) return;
-    TerminateProcess(process.get(), 0);
-    WaitForSingleObject(process.get(), 5000);
+    const runtime::ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!process.Valid()) return;
+    TerminateProcess(process.Get(), 0);
+    WaitForSingleObject(process.Get(), 5000);
   });
 }
 
@@ -206,26 +206,6 @@ void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes) {
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(path.c_str());
 }
 
 int ProcessCount(const wchar_t* exeName) {

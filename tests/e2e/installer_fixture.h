@@ -76,7 +76,7 @@ void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& 
 [[nodiscard]] std::optional<std::vector<BYTE>> FileBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes);
 [[nodiscard]] bool Exists(const std::wstring& path);
-void RemoveTree(const std::wstring& path);
+using driver::RemoveTree;
 [[nodiscard]] std::wstring AppDataPathRecord();
 // Number of running processes started from an exe of this name.
 [[nodiscard]] int ProcessCount(const wchar_t* exeName);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "fs/conversion.h"
 #include "fs/removal_guard.h"
 #include "fs/tree_guard.h"
+#include "runtime/gbk.h"
 #include "test_support.h"
 
 namespace {
@@ -171,20 +171,20 @@ TEST(DeleteTree, RefusesRootsAndProtectedFoldersHoweverSpelledAndChangesNothing)
   };
   for (const std::wstring& folder : folders) {
     ASSERT_FALSE(folder.empty());
-    ASSERT_TRUE(PathExists(folder)) << fs::WideToGbk(folder);
+    ASSERT_TRUE(PathExists(folder)) << runtime::WideToGbk(folder);
     const std::wstring inside = (folder.back() == L'\\' ? folder : folder + L'\\');
     const std::wstring sentinel = inside + L"fs_sentinel.txt";
-    ASSERT_TRUE(WriteBytes(sentinel, "keep")) << fs::WideToGbk(sentinel);
+    ASSERT_TRUE(WriteBytes(sentinel, "keep")) << runtime::WideToGbk(sentinel);
     for (const std::wstring& spelling :
          {folder, inside, Lowered(folder), WithForwardSlashes(folder),
           WithDoubledSeparators(folder)}) {
-      const std::string path = fs::WideToGbk(spelling);
+      const std::string path = runtime::WideToGbk(spelling);
       // Checked first on its own so that a fault in the guard can never reach the real call,
       // which under Wine would empty the drive or the Linux home the Desktop is linked to.
-      ASSERT_FALSE(fs::MayRemoveTree(fs::GbkToWide(path))) << path;
+      ASSERT_FALSE(fs::MayRemoveTree(runtime::GbkToWide(path))) << path;
       EXPECT_FALSE(fs::DeleteTree(path)) << path;
     }
-    EXPECT_EQ(fs_test::ReadBytes(sentinel), "keep") << fs::WideToGbk(folder);
+    EXPECT_EQ(fs_test::ReadBytes(sentinel), "keep") << runtime::WideToGbk(folder);
     DeleteFileW(sentinel.c_str());
   }
 }
@@ -269,7 +269,7 @@ TEST(RemoveFile, DeletesTheFileNamedByGbkText) {
 
 TEST(OwnDirectory, IsTheExecutablesFolderWithoutTrailingBackslash) {
   const std::string own = fs::OwnDirectory();
-  EXPECT_EQ(own, fs::WideToGbk(fs_test::TestExecutableDirectory()));
+  EXPECT_EQ(own, runtime::WideToGbk(fs_test::TestExecutableDirectory()));
   ASSERT_FALSE(own.empty());
   EXPECT_NE(own.back(), '\\');
   EXPECT_TRUE(fs::FileExists(own + "\\win_tests.exe"));

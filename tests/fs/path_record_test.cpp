@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include "fs/conversion.h"
+#include "runtime/gbk.h"
 #include "test_support.h"
 
 namespace {
@@ -21,7 +21,7 @@ std::wstring AppDataFolder() {
 TEST(SpecialFolderPath, GivesTheFolderWithOneTrailingBackslash) {
   const std::string appData = fs::SpecialFolderPath(CSIDL_APPDATA);
   ASSERT_FALSE(AppDataFolder().empty());
-  EXPECT_EQ(appData, fs::WideToGbk(AppDataFolder()));
+  EXPECT_EQ(appData, runtime::WideToGbk(AppDataFolder()));
   EXPECT_EQ(appData.substr(appData.size() - 2), "g\\");  // ...\AppData\Roaming\, one backslash
 }
 
@@ -81,8 +81,8 @@ TEST_F(WritePathRecord, KeepsTheOldRecordWhenTheNewOneCannotBeWritten) {
 TEST_F(WritePathRecord, KeepsTheOldRecordWhenItCannotBeReplaced) {
   ASSERT_TRUE(WriteBytes(record_, "old record"));
   {
-    const fs_test::OwnedHandle locked(CreateFileW(record_.c_str(), GENERIC_READ, 0, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const runtime::ScopedHandle locked(CreateFileW(record_.c_str(), GENERIC_READ, 0, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(locked.Valid());
     EXPECT_FALSE(fs::WritePathRecord("a", "b", "c"));
   }

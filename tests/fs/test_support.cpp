@@ -46,7 +46,7 @@ std::wstring ScratchDirectory::Wide(std::wstring_view relative) const {
 }
 
 std::string ScratchDirectory::Gbk(std::wstring_view relative) const {
-  return runtime::Utf16ToGbk(Wide(relative));
+  return runtime::WideToGbk(Wide(relative));
 }
 
 bool PathExists(const std::wstring& path) {
@@ -56,8 +56,8 @@ bool PathExists(const std::wstring& path) {
 bool MakeDirectory(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr); }
 
 bool WriteBytes(const std::wstring& path, std::string_view bytes) {
-  const OwnedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  const runtime::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   return file.Valid() &&
          ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -66,8 +66,8 @@ bool WriteBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  const OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const runtime::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return "<unreadable>";
   std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
   DWORD read = 0;
@@ -113,7 +113,7 @@ HANDLE StartHelper(const std::wstring& arguments) {
 }  // namespace
 
 int RunHelper(const std::wstring& arguments) {
-  const OwnedHandle process(StartHelper(arguments));
+  const runtime::ScopedHandle process(StartHelper(arguments));
   DWORD exitCode = 0;
   if (!process.Valid() || WaitForSingleObject(process.Get(), kHelperWaitMilliseconds) != 0 ||
       !GetExitCodeProcess(process.Get(), &exitCode)) {

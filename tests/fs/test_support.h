@@ -7,23 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/scoped_handle.h"
+
 namespace fs_test {
-
-// Closes a kernel handle of any kind (null and INVALID_HANDLE_VALUE mean none).
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle = nullptr) : handle_(handle) {}
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  ~OwnedHandle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  [[nodiscard]] bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  [[nodiscard]] HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // A fresh directory C:\fs_tests\<name>, removed with all its contents at the end.
 class ScratchDirectory {
@@ -69,9 +55,9 @@ class HeldFile {
   [[nodiscard]] bool Holding() const { return holding_; }
 
  private:
-  OwnedHandle ready_;
-  OwnedHandle release_;
-  OwnedHandle process_;
+  runtime::ScopedHandle ready_;
+  runtime::ScopedHandle release_;
+  runtime::ScopedHandle process_;
   bool holding_ = false;
 };
 

@@ -70,21 +70,6 @@ LONG WINAPI CountDeleteKey(HKEY key, LPCSTR name) {
   return RegDeleteKeyA(key, name);
 }
 
-// Owns a process or thread handle of the reg.exe run.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  ~ScopedHandle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  [[nodiscard]] HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 }  // namespace
 
 int CallLog::Total() const {
@@ -115,11 +100,7 @@ RawKey::RawKey(HKEY root, std::string_view path, REGSAM view, bool create, DWORD
   result_ = create ? RegCreateKeyExA(root, text.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | view,
                                      nullptr, &key, nullptr)
                    : RegOpenKeyExA(root, text.c_str(), 0, KEY_ALL_ACCESS | view, &key);
-  if (result_ == ERROR_SUCCESS) key_ = key;
-}
-
-RawKey::~RawKey() {
-  if (key_ != nullptr) RegCloseKey(key_);
+  if (result_ == ERROR_SUCCESS) key_.Reset(key);
 }
 
 std::optional<StoredValue> ReadStored(HKEY root, std::string_view path, std::string_view name,
@@ -172,8 +153,8 @@ int RegQuery(std::wstring_view arguments) {
                       nullptr, nullptr, &startup, &process)) {
     return -1;
   }
-  const ScopedHandle processHandle(process.hProcess);
-  const ScopedHandle threadHandle(process.hThread);
+  const runtime::ScopedHandle processHandle(process.hProcess);
+  const runtime::ScopedHandle threadHandle(process.hThread);
   WaitForSingleObject(processHandle.Get(), INFINITE);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) return -1;

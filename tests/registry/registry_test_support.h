@@ -12,6 +12,7 @@
 
 #include "registry/registry_key.h"
 #include "runtime/bytes.h"
+#include "runtime/scoped_handle.h"
 
 namespace registry_test {
 
@@ -51,15 +52,12 @@ class RawKey {
   // Opens (or with create, creates) root\path in the given view (KEY_WOW64_64KEY or _32KEY).
   RawKey(HKEY root, std::string_view path, REGSAM view, bool create = false,
          DWORD options = REG_OPTION_NON_VOLATILE);
-  RawKey(const RawKey&) = delete;
-  RawKey& operator=(const RawKey&) = delete;
-  ~RawKey();
 
   [[nodiscard]] LONG Result() const { return result_; }
-  [[nodiscard]] HKEY Get() const { return key_; }
+  [[nodiscard]] HKEY Get() const { return key_.Get(); }
 
  private:
-  HKEY key_ = nullptr;
+  runtime::ScopedRegistryKey key_;
   LONG result_;
 };
 

@@ -262,7 +262,7 @@ TEST(ChooseFolder, GivesThePickedFolderWithProgramWindowsDisabledMeanwhile) {
   const std::string folder = directory.Inside("Quorvale parent");
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   SeenFolderDialog seen;
-  EXPECT_EQ(ChooseAndPress(seen, GbkToUtf16(folder), IDOK), folder);
+  EXPECT_EQ(ChooseAndPress(seen, GbkToWide(folder), IDOK), folder);
   EXPECT_TRUE(seen.ownedByActiveWindow);
   EXPECT_TRUE(seen.titleShown);
   EXPECT_FALSE(seen.bystanderEnabled);

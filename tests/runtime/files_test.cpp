@@ -20,15 +20,15 @@ bool OthersCanOpen(const std::string& path, DWORD access) {
   return file.Valid();
 }
 
-TEST(FileExists, FindsFilesDirectoriesAndWildcardMatches) {
+TEST(PathExists, FindsFilesDirectoriesAndWildcardMatches) {
   const TemporaryDirectory directory;
   ASSERT_TRUE(WriteFile(directory.Inside("a.txt"), {ToBytes("x")}));
-  EXPECT_TRUE(FileExists(directory.Inside("a.txt")));
-  EXPECT_TRUE(FileExists(directory.Path()));
-  EXPECT_TRUE(FileExists(directory.Inside("*.txt")));
-  EXPECT_FALSE(FileExists(directory.Inside("*.exe")));
-  EXPECT_FALSE(FileExists(directory.Inside("missing.txt")));
-  EXPECT_FALSE(FileExists(""));
+  EXPECT_TRUE(PathExists(directory.Inside("a.txt")));
+  EXPECT_TRUE(PathExists(directory.Path()));
+  EXPECT_TRUE(PathExists(directory.Inside("*.txt")));
+  EXPECT_FALSE(PathExists(directory.Inside("*.exe")));
+  EXPECT_FALSE(PathExists(directory.Inside("missing.txt")));
+  EXPECT_FALSE(PathExists(""));
 }
 
 TEST(WriteFile, WritesTheArraysBackToBack) {
@@ -42,7 +42,7 @@ TEST(WriteFile, OneEmptyArrayCreatesOrTruncatesToNothing) {
   const TemporaryDirectory directory;
   const std::string path = directory.Inside("empty.bin");
   EXPECT_TRUE(WriteFile(path, {Bytes{}}));
-  EXPECT_TRUE(FileExists(path));
+  EXPECT_TRUE(PathExists(path));
   EXPECT_EQ(ReadWholeFile(path), "");
   ASSERT_TRUE(WriteFile(path, {ToBytes("old content")}));
   EXPECT_TRUE(WriteFile(path, {Bytes{}}));
@@ -69,7 +69,7 @@ TEST(OpenFile, AccessModesNeedOrCreateTheFileAsTheirTableSays) {
   for (int access : {kOpenRead, kOpenWrite, kOpenReadWrite}) {
     EXPECT_EQ(OpenFile(missing, access), 0) << "access " << access;
   }
-  EXPECT_FALSE(FileExists(missing));
+  EXPECT_FALSE(PathExists(missing));
 
   const std::string path = directory.Inside("content.bin");
   ASSERT_TRUE(WriteFile(path, {ToBytes("content")}));
@@ -89,7 +89,7 @@ TEST(OpenFile, AccessModesNeedOrCreateTheFileAsTheirTableSays) {
     const int file = OpenFile(created, access);
     EXPECT_GT(file, 0) << "access " << access;
     CloseFile(file);
-    EXPECT_TRUE(FileExists(created)) << "access " << access;
+    EXPECT_TRUE(PathExists(created)) << "access " << access;
   }
 }
 
@@ -100,7 +100,7 @@ TEST(OpenFile, AccessOrSharingOutsideTheirTablesGiveZero) {
   EXPECT_EQ(OpenFile(path, 7), 0);
   EXPECT_EQ(OpenFile(path, kOpenRewrite, 0), 0);
   EXPECT_EQ(OpenFile(path, kOpenRewrite, 5), 0);
-  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(PathExists(path));
 }
 
 TEST(OpenFile, SharingDecidesWhatOtherOpenersMayDo) {

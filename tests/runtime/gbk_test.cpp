@@ -7,21 +7,54 @@ namespace {
 TEST(GbkConversion, ChineseTextConvertsBothWaysWithCodePage936) {
   const std::string gbk = "开始安装";  // GBK bytes in the program
   EXPECT_EQ(gbk, "\xbf\xaa\xca\xbc\xb0\xb2\xd7\xb0");
-  EXPECT_EQ(runtime::GbkToUtf16(gbk), L"开始安装");
-  EXPECT_EQ(runtime::Utf16ToGbk(L"开始安装"), gbk);
+  EXPECT_EQ(runtime::GbkToWide(gbk), L"开始安装");
+  EXPECT_EQ(runtime::WideToGbk(L"开始安装"), gbk);
 }
 
 TEST(GbkConversion, EmptyAndAsciiTexts) {
-  EXPECT_EQ(runtime::GbkToUtf16(""), L"");
-  EXPECT_EQ(runtime::Utf16ToGbk(L""), "");
-  EXPECT_EQ(runtime::GbkToUtf16("C:\\Quorvale\\"), L"C:\\Quorvale\\");
+  EXPECT_EQ(runtime::GbkToWide(""), L"");
+  EXPECT_EQ(runtime::WideToGbk(L""), "");
+  EXPECT_EQ(runtime::GbkToWide("C:\\Quorvale\\"), L"C:\\Quorvale\\");
 }
 
 TEST(GbkConversion, TrailByte5CIsPartOfTheCharacterNotABackslash) {
   // "运" is D4 CB; "\xd5\x5c" is a GBK character whose trail byte is 0x5C.
-  const std::wstring wide = runtime::GbkToUtf16("\xd5\x5c");
+  const std::wstring wide = runtime::GbkToWide("\xd5\x5c");
   ASSERT_EQ(wide.size(), 1u);
   EXPECT_NE(wide[0], L'\\');
+}
+
+TEST(GbkWideConversion, ChinesePathsRoundTripThroughCodePage936) {
+  const std::string gbk = "C:\\安装\\程序目录\\启动.exe";
+  EXPECT_EQ(gbk.substr(3, 4), "\xb0\xb2\xd7\xb0");  // GBK bytes of 安装
+  const std::wstring wide = runtime::GbkToWide(gbk);
+  EXPECT_EQ(wide, L"C:\\安装\\程序目录\\启动.exe");
+  EXPECT_EQ(runtime::WideToGbk(wide), gbk);
+}
+
+TEST(GbkWideConversion, TrailByte5CStaysPartOfItsCharacter) {
+  // 0x95 0x5C is one GBK character whose second byte looks like a backslash.
+  const std::wstring wide = runtime::GbkToWide(
+      "a\x95\x5c"
+      "b");
+  ASSERT_EQ(wide.size(), 3u);
+  EXPECT_NE(wide[1], L'\\');
+  EXPECT_EQ(runtime::WideToGbk(wide),
+            "a\x95\x5c"
+            "b");
+}
+
+TEST(GbkWideConversion, StopsAtTheFirstNulAndMapsEmptyToEmpty) {
+  EXPECT_EQ(runtime::GbkToWide(std::string_view("C:\\a\0C:\\b", 8)), L"C:\\a");
+  EXPECT_EQ(runtime::WideToGbk(std::wstring_view(L"C:\\a\0C:\\b", 8)), "C:\\a");
+  EXPECT_EQ(runtime::GbkToWide(std::string_view("\0x", 2)), L"");
+  EXPECT_EQ(runtime::GbkToWide(""), L"");
+  EXPECT_EQ(runtime::WideToGbk(L""), "");
+}
+
+TEST(GbkWideConversion, CharactersOutsideGbkBecomeTheDefaultCharacter) {
+  // U+0E01 (Thai) has no GBK form.
+  EXPECT_EQ(runtime::WideToGbk(L"a\u0e01b"), "a?b");
 }
 
 }  // namespace

@@ -18,12 +18,12 @@
 #include <cstdio>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "driver/driver.h"
+#include "runtime/scoped_handle.h"
 #include "ui/controls.h"
 
 namespace {
@@ -65,28 +65,6 @@ double NowMs() {
   return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-using FindHandle = std::unique_ptr<void, decltype(&FindClose)>;
-
-// Removes a file or a directory with everything below it; whatever cannot go stays.
-void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    DeleteFileW(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAW found{};
-  const FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found), &FindClose);
-  if (search.get() != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-    } while (FindNextFileW(search.get(), &found));
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
 // Undoes everything an installation of any of the three leaves behind.
 void CleanMachine() {
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
@@ -95,7 +73,7 @@ void CleanMachine() {
   for (const wchar_t* root : {kInstallRoot, kNsisRoot, kSfxRoot}) {
     std::wstring path = root;
     if (path.back() == L'\\') path.pop_back();
-    RemoveTree(path);
+    driver::RemoveTree(path);
   }
   wchar_t appData[MAX_PATH] = {};
   if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE)) {
@@ -195,24 +173,21 @@ bool PollWhileSampling(const std::function<bool()>& condition, HANDLE process, M
   return nullptr;
 }
 
-using OwnedHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
-
 // The running child of a process started from an exe of the given name, opened to read its times;
 // null while there is none.
-[[nodiscard]] OwnedHandle OpenChildProcess(DWORD parentId, const wchar_t* exeName) {
-  const OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
-  if (snapshot.get() == INVALID_HANDLE_VALUE) return OwnedHandle(nullptr, &CloseHandle);
+[[nodiscard]] runtime::ScopedHandle OpenChildProcess(DWORD parentId, const wchar_t* exeName) {
+  const runtime::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.Valid()) return {};
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
     if (entry.th32ParentProcessID == parentId && _wcsicmp(entry.szExeFile, exeName) == 0) {
-      return OwnedHandle(
-          OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID),
-          &CloseHandle);
+      return runtime::ScopedHandle(
+          OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     }
   }
-  return OwnedHandle(nullptr, &CloseHandle);
+  return {};
 }
 
 // Milliseconds from the creation to the exit of an ended process, by the system's own records.
@@ -355,13 +330,13 @@ void MeasureInstallerRun(const Options& options, Figures& figures) {
   const HWND unpacking = driver::Control(window, static_cast<int>(ui::Control::标签_正在解压));
   MemoryPeak peak;
   std::optional<double> unpackingSeenMs;
-  OwnedHandle extractor(nullptr, &CloseHandle);
+  runtime::ScopedHandle extractor;
   const double start = NowMs();
   driver::Click(driver::Control(window, static_cast<int>(ui::Control::按钮_安装)));
   const bool done = PollWhileSampling(
       [&] {
         if (!unpackingSeenMs && driver::IsVisible(unpacking)) unpackingSeenMs = NowMs() - start;
-        if (unpackingSeenMs && extractor == nullptr) {
+        if (unpackingSeenMs && !extractor.Valid()) {
           extractor = OpenChildProcess(installer.Id(), L"7z.exe");
         }
         return driver::IsVisible(finish);
@@ -374,7 +349,7 @@ void MeasureInstallerRun(const Options& options, Figures& figures) {
   }
   figures.installMs.Add(elapsed);
   if (unpackingSeenMs) figures.writingMs.Add(*unpackingSeenMs);
-  if (const auto extracting = extractor ? Lifetime(extractor.get()) : std::nullopt) {
+  if (const auto extracting = extractor.Valid() ? Lifetime(extractor.Get()) : std::nullopt) {
     figures.childExtractorMs.Add(*extracting);
     figures.ownOverheadMs.Add(elapsed - *extracting);
   }

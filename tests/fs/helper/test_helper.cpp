@@ -18,11 +18,11 @@ constexpr int kUsageError = 2;
 constexpr DWORD kHoldLimitMilliseconds = 60000;
 
 int HoldFile(const char* file, const char* readyEvent, const char* releaseEvent) {
-  const fs_test::OwnedHandle held(CreateFileA(file, GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  const fs_test::OwnedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEvent));
-  const fs_test::OwnedHandle release(OpenEventA(SYNCHRONIZE, FALSE, releaseEvent));
+  const runtime::ScopedHandle held(CreateFileA(file, GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const runtime::ScopedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEvent));
+  const runtime::ScopedHandle release(OpenEventA(SYNCHRONIZE, FALSE, releaseEvent));
   if (!held.Valid() || !ready.Valid() || !release.Valid()) return kUsageError;
   SetEvent(ready.Get());
   WaitForSingleObject(release.Get(), kHoldLimitMilliseconds);

@@ -65,7 +65,7 @@ class PayloadFolderTest : public testing::Test {
 
   // The installer's archive path in this folder, as the GBK text write file takes.
   [[nodiscard]] std::string ArchiveText() const {
-    return runtime::Utf16ToGbk((folder_ / L"brisel.7z").wstring());
+    return runtime::WideToGbk((folder_ / L"brisel.7z").wstring());
   }
 
   // Writes the payload as the installer does and unpacks it with dist\lib\7z.exe into the folder.
