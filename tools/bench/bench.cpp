@@ -34,7 +34,8 @@ constexpr wchar_t kSfxRoot[] = L"C:\\QuorvaleSfx\\";
 constexpr wchar_t kRecordKey[] = L"SOFTWARE\\VELTRANE";
 constexpr DWORD kInstallTimeout = 300000;
 constexpr SIZE_T kPrivateBytesAllowance = 4 * 1024 * 1024;
-constexpr double kOverheadShareLimit = 2.0;
+// Everything the exe carries besides the payload, the uninstaller included.
+constexpr ULONGLONG kSizeOverheadLimit = 64 * 1024;
 
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -81,22 +82,22 @@ void CleanMachine() {
   }
 }
 
-enum class Subsystem { Gui, Console };
+// How a program is started: a GUI program without this console (as from Explorer); a console
+// program in a hidden console of its own (the self-extractor, as a user starts it); a console
+// program without any console (the extractor, as the installer starts it). None of them writes
+// into this program's output.
+enum class Subsystem { Gui, Console, WindowlessConsole };
 
-// Starts a program the way it starts for a user: a GUI program without this console (as from
-// Explorer), a console program in a hidden console of its own, which is what the installer's
-// hidden extractor gets from a GUI parent. Both runs of the extractor so pay the same console
-// set-up, and none of them writes into this program's output.
 [[nodiscard]] std::optional<driver::Process> StartProgram(const std::wstring& commandLine,
                                                           Subsystem subsystem) {
   std::wstring mutableLine = commandLine;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   DWORD flags = DETACHED_PROCESS;
-  if (subsystem == Subsystem::Console) {
+  if (subsystem != Subsystem::Gui) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    flags = CREATE_NEW_CONSOLE;
+    flags = subsystem == Subsystem::Console ? CREATE_NEW_CONSOLE : CREATE_NO_WINDOW;
   }
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
@@ -291,7 +292,7 @@ struct ExtractorRun {
   const std::wstring commandLine =
       options.dist + L"\\lib\\7z.exe x " + root + L"\\brisel.7z -o" + root + L" -aoa";
   const double start = NowMs();
-  auto extractor = StartProgram(commandLine, Subsystem::Console);
+  auto extractor = StartProgram(commandLine, Subsystem::WindowlessConsole);
   if (!extractor || !extractor->WaitForExit(kInstallTimeout)) return std::nullopt;
   const double elapsed = NowMs() - start;
   const auto lifetime = Lifetime(extractor->Handle());
@@ -443,8 +444,8 @@ std::optional<ULONGLONG> SizeOverhead(const Figures& figures) {
 std::string Verdict(bool met) { return met ? "**met**" : "**not met**"; }
 
 void PrintTable(const Options& options, const Figures& veltrane, const Series& extractorMs,
-                const Series& pairedOverheadMs, const Series& launchCostMs, const Figures& nsis,
-                const Figures& sfx) {
+                const Series& pairedOverheadMs, const Series& launchCostMs,
+                const Series& ratioToSfx, const Figures& nsis, const Figures& sfx) {
   const auto cell = [](const Figures& figures, const std::string& value) {
     return figures.failure.empty() ? value : "failed: " + figures.failure;
   };
@@ -489,6 +490,11 @@ void PrintTable(const Options& options, const Figures& veltrane, const Series& e
     row("installer's own overhead (outside the child's life, less the bare launch cost)", text, "–",
         "–");
   }
+  if (!ratioToSfx.Empty()) {
+    std::snprintf(text, sizeof(text), "%.3f (%.3f–%.3f)", ratioToSfx.Median(), ratioToSfx.Min(),
+                  ratioToSfx.Max());
+    row("install time ÷ the SFX's of the same run", text, "–", "1");
+  }
   row("start-up latency (ms)", cell(veltrane, veltrane.startupMs.Describe("n/a")),
       cell(nsis, nsis.startupMs.Describe("n/a") + " to its wizard"),
       cell(sfx, sfx.startupMs.Describe("n/a") + " to opening its archive (no window)"));
@@ -508,19 +514,19 @@ void PrintTable(const Options& options, const Figures& veltrane, const Series& e
 
   Say("");
   Say("Targets of the Veltrane installer:");
-  std::snprintf(text, sizeof(text),
-                "own overhead at most %.0f %% of the install time: ", kOverheadShareLimit);
-  // Judged on the per-install figure: the extractor's own run-to-run spread on this shared
-  // machine is far larger than the limit, so a difference of two medians cannot resolve it.
-  Say(std::string("- ") + text +
-      (ownShare ? Verdict(*ownShare <= kOverheadShareLimit) : "**not measured**"));
+  // Judged pair by pair: the machine's load drifts over a run, and each pair shares its moment.
+  Say("- install time no more than the 7-Zip SFX's (median of the per-run ratio): " +
+      (ratioToSfx.Empty() ? "**not measured**" : Verdict(ratioToSfx.Median() <= 1.0)));
+  const auto ownOverhead = SizeOverhead(veltrane);
+  std::snprintf(text, sizeof(text), "- size overhead at most %llu bytes: ", kSizeOverheadLimit);
+  Say(text + (ownOverhead ? Verdict(*ownOverhead <= kSizeOverheadLimit) : "**not measured**"));
+  Say("- idle private bytes no more than NSIS's: " +
+      (veltrane.failure.empty() && nsis.failure.empty()
+           ? Verdict(veltrane.idlePrivateBytes <= nsis.idlePrivateBytes)
+           : "**not measured**"));
   Say("- peak private bytes at most 4 MiB above the idle process: " +
       (veltrane.failure.empty() ? Verdict(veltrane.privateAboveIdle <= kPrivateBytesAllowance)
                                 : "**not measured**"));
-  const auto ownOverhead = SizeOverhead(veltrane);
-  const auto nsisOverhead = SizeOverhead(nsis);
-  Say("- size overhead no larger than the NSIS stub's: " +
-      (ownOverhead && nsisOverhead ? Verdict(*ownOverhead <= *nsisOverhead) : "**not measured**"));
   const bool startupKnown =
       !veltrane.startupMs.Empty() && !nsis.startupMs.Empty() && !sfx.startupMs.Empty();
   Say("- start-up latency no worse than either peer's: " +
@@ -544,6 +550,7 @@ int wmain(int argc, wchar_t** argv) {
   Series extractorMs;
   Series pairedOverheadMs;  // each install less the extractor run right after it
   Series launchCostMs;      // starting and awaiting the bare extractor, outside its own life
+  Series ratioToSfx;        // each install's time over the SFX install of the same run
   veltrane.exeSize = FileSize(options->dist + L"\\VeltraneSetup.exe");
   veltrane.payloadSize = FileSize(options->archive);
   nsis.exeSize = FileSize(options->nsis);
@@ -571,13 +578,19 @@ int wmain(int argc, wchar_t** argv) {
       MeasurePeerStartup(options->nsis, L"", true, nsis);
     }
     if (sfx.failure.empty()) {
+      const size_t sfxInstallsBefore = sfx.installMs.Count();
       MeasurePeerInstall(options->sfx, std::wstring(L" -y -o") + kSfxRoot,
                          std::wstring(kSfxRoot) + L"brisel\\startup.exe", Subsystem::Console, sfx);
+      if (veltrane.installMs.Count() > installsBefore &&
+          sfx.installMs.Count() > sfxInstallsBefore) {
+        ratioToSfx.Add(veltrane.installMs.Last() / sfx.installMs.Last());
+      }
       MeasurePeerStartup(options->sfx, std::wstring(L" x -y -o") + kSfxRoot + L" no-such-entry",
                          false, sfx);
     }
   }
   CleanMachine();
-  PrintTable(*options, veltrane, extractorMs, pairedOverheadMs, launchCostMs, nsis, sfx);
+  PrintTable(*options, veltrane, extractorMs, pairedOverheadMs, launchCostMs, ratioToSfx, nsis,
+             sfx);
   return veltrane.failure.empty() ? 0 : 1;
 }
