@@ -72,6 +72,12 @@ std::wstring CopyIntoTemporaryFolder() {
   return copy;
 }
 
+// Marks this exe for deletion at the next restart, the one removal left to a running exe.
+void DeleteSelfAtRestart() {
+  MoveFileExW(runtime::GbkToWide(fs::OwnExecutablePath()).c_str(), nullptr,
+              MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 // Starts the copy on the rest of the removal in `directory` (the root without its backslash);
 // without a copy this exe is at least deleted at the next restart.
 void HandOverToCopy(const std::wstring& copy, std::string_view directory) {
@@ -84,8 +90,7 @@ void HandOverToCopy(const std::wstring& copy, std::string_view directory) {
     if (runtime::RunProgram(runtime::WideToGbk(commandLine), false, runtime::kShowHidden)) return;
     DeleteFileW(copy.c_str());
   }
-  MoveFileExW(runtime::GbkToWide(fs::OwnExecutablePath()).c_str(), nullptr,
-              MOVEFILE_DELAY_UNTIL_REBOOT);
+  DeleteSelfAtRestart();
 }
 
 // The original's run: asks, then removes the installation in `directory`'s root.
@@ -123,8 +128,7 @@ int FinishUninstall(DWORD originalId, const std::string& root) {
     if (!runtime::PathExists(uninstaller)) break;
     Sleep(kDeletePause);
   }
-  MoveFileExW(runtime::GbkToWide(fs::OwnExecutablePath()).c_str(), nullptr,
-              MOVEFILE_DELAY_UNTIL_REBOOT);
+  DeleteSelfAtRestart();
   return kExitDone;
 }
 
