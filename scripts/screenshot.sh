@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the scripted installation (tools/demo) under Xvfb with Wine's x11 driver and a CJK font,
-# printing every step, and converts the screenshots it takes of each look into PNGs.
+# printing every step, then once more with the reinstall question and the uninstall after it, and
+# converts the screenshots it takes of each look and question into PNGs.
 # Usage: scripts/screenshot.sh OUTPUT_DIR   (after a cross build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,8 @@ if [ ! -d "$WINEPREFIX" ]; then
 fi
 # The walk-through changes the prefix's registry and C: drive: start from a clean record.
 wine reg delete 'HKLM\SOFTWARE\VELTRANE' /f /reg:64 >/dev/null 2>&1 || true
+wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane' /f /reg:64 \
+  >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX/drive_c/Quorvale"
 
 status=0
@@ -33,8 +36,9 @@ wine "$build/tools/demo/veltrane_demo.exe" "Z:$out" || status=$?
 if [ "$status" -eq 0 ]; then
   wineserver -k >/dev/null 2>&1 || true
   echo
-  echo "== Once more, now that an installation is recorded: the installer offers to reinstall"
-  wine "$build/tools/demo/veltrane_demo.exe" "Z:$out" || status=$?
+  echo "== Once more, now that an installation is recorded: the installer offers to reinstall;"
+  echo "== then the installation is removed through its Apps entry (uninstall.exe)"
+  wine "$build/tools/demo/veltrane_demo.exe" "Z:$out" uninstall || status=$?
 fi
 # startup.exe, opened by the finish button, stays open: end the session with it.
 wineserver -k >/dev/null 2>&1 || true

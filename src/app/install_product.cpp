@@ -4,6 +4,7 @@
 #include "app/install_root.h"
 #include "app/install_texts.h"
 #include "app/messages.h"
+#include "app/uninstaller_program.h"
 #include "fs/files.h"
 #include "fs/path_record.h"
 #include "runtime/files.h"
@@ -53,6 +54,8 @@ void InstallProduct() {
     fail(kUnpackFailed);
     return;
   }
+  // Without it the product can still be used; Settings then cannot remove it, nothing else fails.
+  (void)runtime::WriteFile(texts.uninstallerPath, {UninstallerProgram()});
   if (fs::FileExists(texts.archivePath)) fs::RemoveFile(texts.archivePath);
 
   ui::ShowLook(ui::Look::Done);

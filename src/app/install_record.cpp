@@ -1,5 +1,6 @@
 #include "app/install_record.h"
 
+#include "app/apps_entry.h"
 #include "app/messages.h"
 #include "app/record_layout.h"
 #include "fs/path_text.h"
@@ -39,12 +40,15 @@ void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
   if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return;
   if (!CreateRecordKey(key)) return;
   WriteRecordValues(key, mainPath, startPath, root, 1);
+  WriteAppsEntry(key, mainPath, root);
 }
 
-void ResetInstallRecord() {
+bool ResetInstallRecord() {
   registry::RegistryKey key;
-  if (!CreateRecordKey(key)) return;
+  if (!CreateRecordKey(key)) return false;
   WriteRecordValues(key, "", "", "", 0);
+  DeleteAppsEntry(key);
+  return true;
 }
 
 }  // namespace app

@@ -6,12 +6,14 @@
 namespace app {
 
 // Records a finished installation, when both program paths are drive paths: briselPath,
-// stratPath and rootPath as REG_SZ, installer = 1 as REG_DWORD. Tells the user when the key
-// cannot be created.
+// stratPath and rootPath as REG_SZ, installer = 1 as REG_DWORD, and its Apps entry. Tells the
+// user when the key cannot be created.
 void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
                         std::string_view root);
 
-// Resets the record to "not installed": the three paths empty, installer = 0. The key stays.
-void ResetInstallRecord();
+// Resets the record to "not installed": the three paths empty, installer = 0. The key stays; the
+// Apps entry goes with the installation. False, after telling the user, when the key cannot be
+// created (nothing changed then).
+[[nodiscard]] bool ResetInstallRecord();
 
 }  // namespace app

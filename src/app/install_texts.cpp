@@ -27,6 +27,7 @@ InstallTexts DeriveInstallTexts(std::string_view root) {
       .startProgramCheck = Join(root, "\\brisel\\startup.exe"),
       .mainProgramPath = Join(root, "brisel\\brisel.exe"),
       .startProgramPath = Join(root, "brisel\\startup.exe"),
+      .uninstallerPath = Join(root, "uninstall.exe"),
   };
 }
 

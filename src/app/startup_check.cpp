@@ -6,8 +6,8 @@
 #include "app/install_record.h"
 #include "app/install_texts.h"
 #include "app/messages.h"
+#include "app/owned_files.h"
 #include "app/record_layout.h"
-#include "fs/files.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/text.h"
@@ -32,10 +32,9 @@ void StartupCheck() {
   (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, rootValue);
   const std::string oldRoot =
       WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
-  ResetInstallRecord();
-  // Runs whether or not the reset succeeded. The installer owns only the payload's folder and the
-  // root it created: a user's own files beside them stay, and so does a root that still holds any.
-  // Both removals refuse empty, relative, drive-root and system-folder paths.
-  (void)fs::DeleteTree(DeriveInstallTexts(oldRoot).oldFolder);
-  (void)fs::RemoveEmptyDirectory(oldRoot);
+  (void)ResetInstallRecord();
+  // Runs whether or not the reset succeeded. The installer owns only the payload's folder, its
+  // uninstaller and the root it created: a user's own files beside them stay, and so does a root
+  // that still holds any.
+  (void)RemoveOwnedFiles(oldRoot);
 }

@@ -77,6 +77,30 @@ bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook en
   return RemoveDirectoryW(directory.c_str()) != 0;
 }
 
+// TreeSize of a directory given with its trailing backslash.
+std::uint64_t DirectorySize(const std::wstring& directory) {
+  WIN32_FIND_DATAW found;
+  const runtime::ScopedFind search(FindFirstFileW((directory + L"*.*").c_str(), &found));
+  if (!search.Valid()) return 0;
+  std::uint64_t size = 0;
+  do {
+    const std::wstring name = CutAtNul({found.cFileName, MAX_PATH});
+    // The removal's own judgement: what it would delete as a file is what the tree holds.
+    switch (ActionForEntry(name, found.dwFileAttributes)) {
+      case TreeEntryAction::kSkip:
+      case TreeEntryAction::kRemoveLink:
+        break;
+      case TreeEntryAction::kDescend:
+        size += DirectorySize(directory + name + L'\\');
+        break;
+      case TreeEntryAction::kDeleteFile:
+        size += (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+        break;
+    }
+  } while (FindNextFileW(search.Get(), &found));
+  return size;
+}
+
 }  // namespace
 
 bool DeleteTree(std::string_view path, DirectoryEnteredHook entered) {
@@ -119,7 +143,13 @@ bool FileExists(std::string_view path) {
 
 void RemoveFile(std::string_view path) { DeleteFileW(runtime::GbkToWide(path).c_str()); }
 
-std::string OwnDirectory() {
+std::uint64_t TreeSize(std::string_view path) {
+  const std::wstring wide = runtime::GbkToWide(path);
+  if (wide.empty()) return 0;
+  return DirectorySize(wide.back() == L'\\' ? wide : wide + L'\\');
+}
+
+std::string OwnExecutablePath() {
   // A name that fills the buffer may have been cut short: grow until it fits.
   std::wstring name(MAX_PATH, L'\0');
   DWORD length = 0;
@@ -130,9 +160,14 @@ std::string OwnDirectory() {
     name.assign(name.size() * 2, L'\0');
   }
   name.resize(length);
-  const std::size_t separator = name.rfind(L'\\');
-  if (separator == std::wstring::npos) return {};
-  return runtime::WideToGbk(std::wstring_view(name).substr(0, separator));
+  return runtime::WideToGbk(name);
+}
+
+std::string OwnDirectory() {
+  const std::string path = OwnExecutablePath();
+  const std::size_t separator = runtime::LastBackslash(path);
+  if (separator == std::string::npos) return {};
+  return path.substr(0, separator);
 }
 
 }  // namespace fs

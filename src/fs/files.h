@@ -3,6 +3,7 @@
 // Chinese paths work whatever the system's ANSI code page. None shows a message; each reports
 // through its result only.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,13 @@ using DirectoryEnteredHook = void (*)(std::wstring_view directory);
 
 // Deletes the file; the outcome is not reported.
 void RemoveFile(std::string_view path);
+
+// Bytes of all files below the directory at `path`; directory links are not followed. 0 when it
+// cannot be listed.
+[[nodiscard]] std::uint64_t TreeSize(std::string_view path);
+
+// Full path of the running executable, or empty when it cannot be found.
+[[nodiscard]] std::string OwnExecutablePath();
 
 // Directory of the running executable without a trailing backslash ("C:" for a drive root), or
 // empty when it cannot be found.

@@ -5,12 +5,15 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "fs/files.h"
 #include "fs/path_text.h"
 #include "fs/system_library.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/scoped_handle.h"
+#include "runtime/text.h"
 
 namespace fs {
 
@@ -23,8 +26,29 @@ std::string SpecialFolderPath(int csidl) {
   return runtime::WideToGbk(folder);
 }
 
+namespace {
+
+// path.dat in the application-data folder, or in the current directory when that is unknown.
+std::string PathRecordName() { return SpecialFolderPath(CSIDL_APPDATA) + "path.dat"; }
+
+// The bytes of the file, or nothing when it cannot be read whole.
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  const runtime::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.HighPart != 0) return {};
+  std::string content(size.LowPart, '\0');
+  DWORD read = 0;
+  if (!ReadFile(file.Get(), content.data(), size.LowPart, &read, nullptr) || read != size.LowPart) {
+    return {};
+  }
+  return content;
+}
+
+}  // namespace
+
 bool WritePathRecord(std::string_view first, std::string_view second, std::string_view third) {
-  const std::string name = SpecialFolderPath(CSIDL_APPDATA) + "path.dat";
+  const std::string name = PathRecordName();
   // Written beside the record first, so that a failed write never costs the record in place.
   const std::string pending = name + ".new";
   const std::string content = PathRecordContent(first, second, third);
@@ -40,6 +64,13 @@ bool WritePathRecord(std::string_view first, std::string_view second, std::strin
     return false;
   }
   return true;
+}
+
+bool RemovePathRecordOf(std::string_view root) {
+  const std::wstring name = runtime::GbkToWide(PathRecordName());
+  const std::optional<std::string> content = ReadWholeFile(name);
+  return content && runtime::ToUpper(PathRecordRoot(*content)) == runtime::ToUpper(root) &&
+         DeleteFileW(name.c_str()) != 0;
 }
 
 }  // namespace fs

@@ -16,4 +16,8 @@ namespace fs {
 // record is replaced in one step: on any failure it stays as it was.
 bool WritePathRecord(std::string_view first, std::string_view second, std::string_view third);
 
+// Deletes path.dat when its third text names `root` (ASCII letters compared without case): a
+// record of another installation, or one that cannot be read, stays. True when it was deleted.
+[[nodiscard]] bool RemovePathRecordOf(std::string_view root);
+
 }  // namespace fs

@@ -15,13 +15,27 @@ bool IsDrivePath(std::string_view text) {
   return text.find(":\\") != std::string_view::npos || text.find(":/") != std::string_view::npos;
 }
 
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+
+}  // namespace
+
 std::string PathRecordContent(std::string_view first, std::string_view second,
                               std::string_view third) {
-  constexpr std::string_view kLineBreak = "\r\n";
   std::string content;
   content.reserve(first.size() + second.size() + third.size() + 2 * kLineBreak.size());
   content.append(first).append(kLineBreak).append(second).append(kLineBreak).append(third);
   return content;
+}
+
+std::string_view PathRecordRoot(std::string_view content) {
+  // CR and LF are never the trail byte of a GBK character: a byte search finds only real breaks.
+  const std::size_t first = content.find(kLineBreak);
+  if (first == std::string_view::npos) return {};
+  const std::size_t second = content.find(kLineBreak, first + kLineBreak.size());
+  if (second == std::string_view::npos) return {};
+  return content.substr(second + kLineBreak.size());
 }
 
 }  // namespace fs

@@ -17,4 +17,8 @@ namespace fs {
 [[nodiscard]] std::string PathRecordContent(std::string_view first, std::string_view second,
                                             std::string_view third);
 
+// The third text of path.dat's content: everything after its second CR LF, or empty when it has
+// fewer than two.
+[[nodiscard]] std::string_view PathRecordRoot(std::string_view content);
+
 }  // namespace fs

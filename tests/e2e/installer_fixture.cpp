@@ -10,6 +10,8 @@ namespace e2e {
 namespace {
 
 constexpr wchar_t kRecordKey[] = L"SOFTWARE\\VELTRANE";
+constexpr wchar_t kAppsEntryKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrane";
 
 std::wstring BuildDirectory() {
   wchar_t self[MAX_PATH] = {};
@@ -18,10 +20,41 @@ std::wstring BuildDirectory() {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
-void DeleteRecordKey() {
+void DeleteRecordAndAppsEntry() {
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, view, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kAppsEntryKey, view, 0);
   }
+}
+
+bool KeyExists(const wchar_t* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != 0) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+// A value of the key in the 64-bit view, read with the ANSI call as the installer writes it.
+std::optional<RegistryData> ValueOf(const wchar_t* path, const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != 0) {
+    return std::nullopt;
+  }
+  RegistryData data;
+  DWORD size = 0;
+  LONG result = RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr,
+                                 &data.type, nullptr, &size);
+  if (result == 0) {
+    data.bytes.resize(size);
+    result = RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr,
+                              &data.type, data.bytes.data(), &size);
+    data.bytes.resize(size);
+  }
+  RegCloseKey(key);
+  if (result != 0) return std::nullopt;
+  return data;
 }
 
 // Calls `visit` with the id of every process started from an exe of this name.
@@ -51,7 +84,7 @@ void EndProcessesNamed(const wchar_t* exeName) {
 }  // namespace
 
 void InstallerTest::SetUp() {
-  DeleteRecordKey();
+  DeleteRecordAndAppsEntry();
   RemoveTree(L"C:\\Quorvale");
   RemoveTree(L"D:\\Apps");
   RemoveTree(L"D:\\Quorvale");
@@ -63,7 +96,7 @@ void InstallerTest::TearDown() {
   EndProcessesNamed(L"startup.exe");
   EndProcessesNamed(L"brisel.exe");
   if (!directory_.empty()) RemoveTree(directory_);
-  DeleteRecordKey();
+  DeleteRecordAndAppsEntry();
 }
 
 void InstallerTest::LayOut(const std::wstring& directory, Extractor extractor,
@@ -141,24 +174,10 @@ std::wstring InstallerTest::StandInCommandLine() const {
                       bytes->size() / sizeof(wchar_t));
 }
 
-std::optional<RegistryData> RecordValue(const wchar_t* name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) != 0) {
-    return std::nullopt;
-  }
-  RegistryData data;
-  DWORD size = 0;
-  LONG result = RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr,
-                                 &data.type, nullptr, &size);
-  if (result == 0) {
-    data.bytes.resize(size);
-    result = RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr,
-                              &data.type, data.bytes.data(), &size);
-    data.bytes.resize(size);
-  }
-  RegCloseKey(key);
-  if (result != 0) return std::nullopt;
-  return data;
+std::optional<RegistryData> RecordValue(const wchar_t* name) { return ValueOf(kRecordKey, name); }
+
+std::optional<RegistryData> AppsEntryValue(const wchar_t* name) {
+  return ValueOf(kAppsEntryKey, name);
 }
 
 void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
@@ -173,14 +192,9 @@ void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& 
   RegCloseKey(key);
 }
 
-bool RecordKeyExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) != 0) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
-}
+bool RecordKeyExists() { return KeyExists(kRecordKey); }
+
+bool AppsEntryExists() { return KeyExists(kAppsEntryKey); }
 
 std::optional<std::vector<BYTE>> FileBytes(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

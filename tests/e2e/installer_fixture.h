@@ -70,6 +70,9 @@ class InstallerTest : public ::testing::Test {
 
 // Registry value of the record in the 64-bit view, or nothing when missing.
 [[nodiscard]] std::optional<RegistryData> RecordValue(const wchar_t* name);
+// Registry value of the installation's Apps entry in the 64-bit view, or nothing when missing.
+[[nodiscard]] std::optional<RegistryData> AppsEntryValue(const wchar_t* name);
+[[nodiscard]] bool AppsEntryExists();
 void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes);
 [[nodiscard]] bool RecordKeyExists();
 

@@ -1,8 +1,11 @@
 // Walks through one installation with the real installer, as a user would, printing what each
 // step shows (the window's look, the registry record, the installed files and path.dat) and, on a
-// real display, saving a screenshot of every look.
+// real display, saving a screenshot of every look. Asked to, it then removes the installation
+// again through its Apps entry.
 #include <shlobj.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -16,6 +19,9 @@ namespace {
 using ui::Control;
 
 std::wstring g_shotDirectory;  // empty: no screenshots
+constexpr wchar_t kUninstallSwitch[] = L"uninstall";
+constexpr wchar_t kAppsEntryKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrane";
 
 void Say(const std::wstring& line) {
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -47,6 +53,17 @@ void Shot(HWND window, const wchar_t* name, DWORD settleMilliseconds = 300) {
   const std::wstring path = g_shotDirectory + L"\\" + name + L".bmp";
   Say(std::wstring(L"  screenshot ") + name +
       (driver::SaveScreenshot(window, path) ? L"" : L" failed"));
+}
+
+// A REG_SZ value in the 64-bit view, or empty when missing.
+std::wstring TextValue(const wchar_t* keyPath, const wchar_t* name) {
+  wchar_t text[1024] = {};
+  DWORD size = sizeof(text) - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, keyPath, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY,
+                   nullptr, text, &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  return text;
 }
 
 void ShowRecord() {
@@ -116,6 +133,75 @@ void ListFiles(const std::wstring& directory, int depth) {
   FindClose(search);
 }
 
+// The id of a running process started from an exe of this name, or 0.
+DWORD ProcessNamed(const wchar_t* exeName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  DWORD id = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && id == 0;
+       more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, exeName) == 0) id = entry.th32ProcessID;
+  }
+  CloseHandle(snapshot);
+  return id;
+}
+
+// Closes the program the finish button opened, as its user would before removing it: a program
+// that runs holds its files.
+void CloseStartedProgram() {
+  const DWORD id = ProcessNamed(L"startup.exe");
+  if (id == 0) return;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (HWND window = driver::FindShownWindow(id)) PostMessageW(window, WM_CLOSE, 0, 0);
+  if (process != nullptr) {
+    WaitForSingleObject(process, driver::kDefaultTimeout);
+    CloseHandle(process);
+  }
+  Say(L"Closed the started brisel program");
+}
+
+// Starts the Apps entry's UninstallString as Settings does, answers its question with OK and
+// prints what is left.
+int Uninstall() {
+  CloseStartedProgram();
+  const std::wstring command = TextValue(kAppsEntryKey, L"UninstallString");
+  Say(L"Apps entry: \"" + TextValue(kAppsEntryKey, L"DisplayName") + L"\" " +
+      TextValue(kAppsEntryKey, L"DisplayVersion") + L", UninstallString " + command);
+  auto uninstaller = driver::Start(command);
+  if (command.empty() || !uninstaller) {
+    Say(L"cannot start the uninstaller");
+    return 1;
+  }
+  const auto question = driver::WaitForMessageBox(uninstaller->Id());
+  if (!question) {
+    Say(L"the uninstaller asked nothing");
+    return 1;
+  }
+  Say(L"Uninstall question (" + question->caption + L"): \"" + question->text + L"\"");
+  Shot(question->window, L"uninstall-question");
+  Say(L"Pressing OK");
+  driver::PressButton(*question, IDOK);
+  const auto code = uninstaller->WaitForExit();
+  Say(code ? L"The uninstaller ended with exit code " + std::to_wstring(*code)
+           : std::wstring(L"The uninstaller did not end"));
+  // Its copy in the temporary folder removes uninstall.exe and the emptied root afterwards.
+  const bool rootGone = driver::WaitUntil(
+      [] { return GetFileAttributesW(L"C:\\Quorvale") == INVALID_FILE_ATTRIBUTES; });
+  ShowRecord();
+  Say(std::wstring(L"  Apps entry: ") +
+      (TextValue(kAppsEntryKey, L"UninstallString").empty() ? L"gone" : L"still there"));
+  if (rootGone) {
+    Say(L"  C:\\Quorvale: gone");
+  } else {
+    Say(L"  files left under C:\\Quorvale:");
+    ListFiles(L"C:\\Quorvale", 0);
+  }
+  ShowPathRecord();
+  return code && *code == 0 && rootGone ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -175,5 +261,11 @@ int wmain(int argc, wchar_t** argv) {
   const auto code = installer->WaitForExit(15000);
   Say(code ? L"The installer ended with exit code " + std::to_wstring(*code)
            : std::wstring(L"The installer did not end"));
-  return code && *code == 0 ? 0 : 1;
+  if (!code || *code != 0) return 1;
+  if (argc > 2 && std::wstring(argv[2]) == kUninstallSwitch) {
+    Say(L"");
+    Say(L"Removing the installation through its Apps entry");
+    return Uninstall();
+  }
+  return 0;
 }

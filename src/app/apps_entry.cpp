@@ -1,0 +1,52 @@
+#include "app/apps_entry.h"
+
+#include <cstdint>
+
+#include "app/install_texts.h"
+#include "app/version.h"
+#include "fs/files.h"
+
+namespace app {
+
+namespace {
+
+constexpr char kProductName[] = "brisel";
+constexpr std::uint64_t kBytesPerKiB = 1024;
+// Settings offers neither a change nor a repair: the installer has no such modes.
+constexpr std::int64_t kNoModify = 1;
+constexpr std::int64_t kNoRepair = 1;
+
+}  // namespace
+
+void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::string_view root) {
+  const InstallTexts texts = DeriveInstallTexts(root);
+  // Quoted, as Windows starts the command line as it stands and the root may hold blanks.
+  const std::string uninstallCommand = "\"" + texts.uninstallerPath + "\"";
+  for (const auto& [name, text] :
+       {std::pair<const char*, std::string_view>{"DisplayName", kProductName},
+        {"DisplayIcon", mainPath},
+        {"DisplayVersion", VELTRANE_VERSION_TEXT},
+        {"Publisher", VELTRANE_PUBLISHER},
+        {"InstallLocation", root},
+        {"UninstallString", uninstallCommand}}) {
+    runtime::Bytes bytes(text.begin(), text.end());
+    (void)key.WriteBytesValue(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, bytes, REG_SZ, true);
+  }
+  // Settings shows the size in KiB; a started KiB counts whole.
+  const std::uint64_t kib = (fs::TreeSize(texts.oldFolder) + kBytesPerKiB - 1) / kBytesPerKiB;
+  for (const auto& [name, number] :
+       {std::pair<const char*, std::int64_t>{"EstimatedSize", static_cast<std::int64_t>(kib)},
+        {"NoModify", kNoModify},
+        {"NoRepair", kNoRepair}}) {
+    (void)key.WriteIntegerValue(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number, REG_DWORD,
+                                true);
+  }
+  (void)key.Close();
+}
+
+void DeleteAppsEntry(registry::RegistryKey& key) {
+  (void)key.DeleteKey(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath);
+  (void)key.Close();
+}
+
+}  // namespace app

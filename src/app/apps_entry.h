@@ -1,0 +1,23 @@
+#pragma once
+// The installation's entry in Settings -> Apps (Add/Remove Programs): a key under
+// HKEY_LOCAL_MACHINE beside every other product's, in the registry view of the record.
+
+#include <string_view>
+
+#include "registry/registry_key.h"
+
+namespace app {
+
+inline constexpr char kAppsEntryKeyPath[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrane";
+
+// Writes the entry of the installation in `root` (ending in a backslash) whose main program is
+// `mainPath`, through `key`'s view: names, version, publisher, place, size of the unpacked
+// program folder, and the quoted uninstaller as the command that removes it. Results are not
+// examined: an entry that could not be written leaves the installation itself intact.
+void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::string_view root);
+
+// Deletes the entry through `key`'s view; a missing entry is no failure.
+void DeleteAppsEntry(registry::RegistryKey& key);
+
+}  // namespace app

@@ -1,0 +1,225 @@
+// Removing an installation through its entry in Apps & features: the entry as Wine's own
+// Add/Remove Programs lists it, the uninstaller its UninstallString starts, and what it leaves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "e2e/installer_fixture.h"
+
+namespace e2e {
+namespace {
+
+constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
+constexpr wchar_t kRoot[] = L"C:\\Quorvale";
+constexpr wchar_t kUninstaller[] = L"C:\\Quorvale\\uninstall.exe";
+constexpr wchar_t kProgramFolder[] = L"C:\\Quorvale\\brisel";
+constexpr DWORD kRemovalTimeout = 30000;
+constexpr ULONGLONG kBytesPerKiB = 1024;
+
+std::vector<BYTE> RegSz(const std::string& text) {
+  std::vector<BYTE> bytes = Bytes(text);
+  bytes.push_back(0);
+  return bytes;
+}
+
+std::vector<BYTE> Dword(DWORD value) {
+  return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+          static_cast<BYTE>(value >> 24)};
+}
+
+// What Wine's Add/Remove Programs lists ("KEY|||DisplayName" lines), from its console program
+// run with its output in a file.
+std::string AppsListing() {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring listing = std::wstring(folder) + L"veltrane-apps-listing.txt";
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE output = CreateFileW(listing.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (output == INVALID_HANDLE_VALUE) return {};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  PROCESS_INFORMATION started{};
+  std::wstring commandLine = L"uninstaller.exe --list";
+  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                     nullptr, &startup, &started)) {
+    WaitForSingleObject(started.hProcess, driver::kDefaultTimeout);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+  }
+  CloseHandle(output);
+  const auto bytes = FileBytes(listing);
+  DeleteFileW(listing.c_str());
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// A string of the installer's version resource, as its first language block holds it.
+std::string VersionString(const std::wstring& exe, const wchar_t* name) {
+  std::vector<BYTE> block(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+  if (block.empty() ||
+      !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data())) {
+    return {};
+  }
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  }* translation = nullptr;
+  UINT size = 0;
+  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &size) ||
+      size < sizeof(Translation)) {
+    return {};
+  }
+  wchar_t path[64] = {};
+  swprintf(path, 64, L"\\StringFileInfo\\%04x%04x\\%ls", translation->language,
+           translation->codePage, name);
+  wchar_t* text = nullptr;
+  if (!VerQueryValueW(block.data(), path, reinterpret_cast<void**>(&text), &size)) return {};
+  return std::string(text, text + wcslen(text));
+}
+
+// Bytes of the files below the directory, counted by the test's own walk.
+ULONGLONG FolderBytes(const std::wstring& directory) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  ULONGLONG total = 0;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      total += FolderBytes(directory + L"\\" + name);
+    } else {
+      total += (ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return total;
+}
+
+class UninstallTest : public InstallerTest {
+ protected:
+  // A real installation into C:\Quorvale\, through the window.
+  void Install() {
+    LayOut(kSetup, Extractor::Real);
+    Launch();
+    ClickInstall();
+    ASSERT_EQ(Look(), kDoneLook);
+  }
+
+  // Starts the entry's UninstallString as Settings does and waits for its question.
+  std::optional<driver::MessageBoxInfo> StartUninstaller() {
+    const auto command = AppsEntryValue(L"UninstallString");
+    if (!command) return std::nullopt;
+    auto started = driver::Start(std::wstring(
+        command->bytes.begin(), std::find(command->bytes.begin(), command->bytes.end(), BYTE{0})));
+    if (!started) return std::nullopt;
+    uninstaller_ = std::move(*started);
+    return driver::WaitForMessageBox(uninstaller_.Id());
+  }
+
+  void TearDown() override {
+    uninstaller_ = driver::Process();
+    InstallerTest::TearDown();
+  }
+
+  driver::Process uninstaller_;
+};
+
+TEST_F(UninstallTest, OkFromTheAppsEntryRemovesTheWholeInstallation) {
+  Install();
+  EXPECT_NE(AppsListing().find("Veltrane|||brisel"), std::string::npos)
+      << "Wine's Add/Remove Programs lists the entry";
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  EXPECT_EQ(question->caption, L"卸载");
+  EXPECT_EQ(question->text, L"确定要完全卸载 brisel 及其所有组件吗？");
+  EXPECT_EQ(question->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
+
+  driver::PressButton(*question, IDOK);
+  ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kRoot); }, kRemovalTimeout))
+      << "the emptied root goes last, with the uninstaller";
+  EXPECT_FALSE(Exists(kProgramFolder));
+  EXPECT_FALSE(Exists(AppDataPathRecord()));
+  EXPECT_FALSE(AppsEntryExists());
+  EXPECT_EQ(AppsListing().find("Veltrane|||"), std::string::npos);
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(installed->bytes, Dword(0));
+}
+
+TEST_F(UninstallTest, CancelLeavesEverything) {
+  Install();
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  driver::PressButton(*question, IDCANCEL);
+  ASSERT_TRUE(uninstaller_.WaitForExit());
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\brisel.exe"));
+  EXPECT_TRUE(Exists(kUninstaller));
+  EXPECT_TRUE(Exists(AppDataPathRecord()));
+  EXPECT_TRUE(AppsEntryExists());
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->bytes, Dword(1));
+}
+
+TEST_F(UninstallTest, OkLeavesTheUsersOwnFileAndItsRoot) {
+  Install();
+  WriteBytes(L"C:\\Quorvale\\notes.txt", Bytes("the user's own"));
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  driver::PressButton(*question, IDOK);
+  ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kUninstaller); }, kRemovalTimeout));
+  EXPECT_FALSE(Exists(kProgramFolder));
+  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\notes.txt"), Bytes("the user's own"));
+}
+
+// Every value of the entry, as Settings reads it; a reinstall's reset takes it away again, with
+// the old installation's uninstaller.
+TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
+  Install();
+  const std::wstring setup = std::wstring(kSetup) + L"\\VeltraneSetup.exe";
+  const std::string version = VersionString(setup, L"ProductVersion");
+  const std::string publisher = VersionString(setup, L"CompanyName");
+  ASSERT_FALSE(version.empty() || publisher.empty()) << "the installer's version resource";
+  const ULONGLONG programBytes = FolderBytes(kProgramFolder);
+  ASSERT_GT(programBytes, 0u);
+  const auto kib = static_cast<DWORD>((programBytes + kBytesPerKiB - 1) / kBytesPerKiB);
+  const struct {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> bytes;
+  } expected[] = {
+      {L"DisplayName", REG_SZ, RegSz("brisel")},
+      {L"DisplayIcon", REG_SZ, RegSz("C:\\Quorvale\\brisel\\brisel.exe")},
+      {L"DisplayVersion", REG_SZ, RegSz(version)},
+      {L"Publisher", REG_SZ, RegSz(publisher)},
+      {L"InstallLocation", REG_SZ, RegSz("C:\\Quorvale\\")},
+      {L"UninstallString", REG_SZ, RegSz("\"C:\\Quorvale\\uninstall.exe\"")},
+      {L"EstimatedSize", REG_DWORD, Dword(kib)},
+      {L"NoModify", REG_DWORD, Dword(1)},
+      {L"NoRepair", REG_DWORD, Dword(1)},
+  };
+  for (const auto& value : expected) {
+    SCOPED_TRACE(value.name);
+    const auto stored = AppsEntryValue(value.name);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->type, value.type);
+    EXPECT_EQ(stored->bytes, value.bytes);
+  }
+
+  LaunchWithoutSettling();
+  const auto question = ErrorBox(10000);
+  ASSERT_TRUE(question);
+  Acknowledge(*question);
+  EXPECT_FALSE(AppsEntryExists());
+  EXPECT_FALSE(Exists(kUninstaller));
+}
+
+}  // namespace
+}  // namespace e2e
