@@ -236,6 +236,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       LayOutControls(HIWORD(wParam));
       return 0;
     }
+    case WM_CTLCOLORSTATIC:
+      // The path label is a link: it is drawn in the colour the system gives hot-tracked links,
+      // on the window's own face colour.
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == static_cast<int>(Control::标签3)) {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
