@@ -97,6 +97,29 @@ TEST_F(MainWindowLayout, EveryControlInOrderWithTextRectangleVisibilityAndTabSto
   EXPECT_EQ(child, nullptr) << "more controls than the layout holds";
 }
 
+// The window and every control at the screen DPI the test runs at (VELTRANE_EXPECT_DPI; 96, the
+// layout's own, unless registered with another): each value of the layout times dpi/96, so at
+// 144 DPI the window measures 789 x 537 and sits at 75,75.
+TEST_F(MainWindowLayout, WindowAndEveryControlScaledToTheScreenDpi) {
+  const char* setting = std::getenv("VELTRANE_EXPECT_DPI");
+  const LONG dpi = setting != nullptr ? std::atoi(setting) : 96;
+  const auto atDpi = [dpi](LONG value) { return value * dpi / 96; };
+  RECT outer{};
+  ASSERT_TRUE(GetWindowRect(window_, &outer));
+  EXPECT_EQ(outer.left, atDpi(50));
+  EXPECT_EQ(outer.top, atDpi(50));
+  EXPECT_EQ(outer.right - outer.left, atDpi(526));
+  EXPECT_EQ(outer.bottom - outer.top, atDpi(358));
+  for (const ExpectedControl& expected : kExpected) {
+    SCOPED_TRACE(static_cast<int>(expected.id));
+    const RECT rect = driver::RectInParent(driver::Control(window_, static_cast<int>(expected.id)));
+    EXPECT_EQ(rect.left, atDpi(expected.left));
+    EXPECT_EQ(rect.top, atDpi(expected.top));
+    EXPECT_EQ(rect.right - rect.left, atDpi(expected.width));
+    EXPECT_EQ(rect.bottom - rect.top, atDpi(expected.height));
+  }
+}
+
 TEST_F(MainWindowLayout, PathBoxAndHiddenBoxLieWhereTheUserCanAndCannotSeeThem) {
   RECT client{};
   ASSERT_TRUE(GetClientRect(window_, &client));
