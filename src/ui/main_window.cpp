@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <array>
+#include <utility>
 
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
@@ -74,13 +75,45 @@ constexpr std::array<std::array<bool, kProgressControls.size()>, 4> kLookVisibil
 constexpr wchar_t kWindowClass[] = L"VeltraneInstallerWindow";
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
 constexpr char kCaption[] = "Veltrane installer";
+// The window's place and outer size, like every rectangle and font height of the layout, in
+// pixels at kLayoutDpi.
 constexpr int kLeft = 50, kTop = 50, kWidth = 526, kHeight = 358;
 constexpr UINT kCreatedMessage = WM_APP + 1;
+
+// The DPI the layout's pixel values are drawn for: Windows' 100 %.
+constexpr UINT kLayoutDpi = 96;
+
+// A layout value at the DPI. MulDiv rounds to the nearest pixel instead of truncating.
+int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), kLayoutDpi); }
+
+int ReleaseScreenDc(HDC dc) { return ReleaseDC(nullptr, dc); }
+using ScopedScreenDc =
+    runtime::GenericScopedHandle<runtime::NullIsInvalidTraits<HDC, &ReleaseScreenDc>>;
+
+// The DPI the window is shown at: its monitor's where Windows tracks one per window (10 1607 and
+// later, bound by name so that the exe still starts on Vista to 8), the system's otherwise.
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowFunction = decltype(&GetDpiForWindow);
+  static const auto getDpiForWindow = [] {
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    // Through the generic function type, which converts to any other without a cast warning.
+    return user32 == nullptr
+               ? nullptr
+               : reinterpret_cast<GetDpiForWindowFunction>(
+                     reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
+  }();
+  if (getDpiForWindow != nullptr) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi != 0) return dpi;
+  }
+  const ScopedScreenDc screen(GetDC(nullptr));
+  const int dpi = screen.Valid() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
+  return dpi > 0 ? static_cast<UINT>(dpi) : kLayoutDpi;
+}
 
 HWND g_window = nullptr;
 EventBindings g_bindings{};
 WNDPROC g_staticProc = nullptr;
-runtime::ScopedFont g_noteFont, g_captionFont, g_headingFont;
 // Mouse and keyboard input stamped before this tick is dropped by the message loop. Nothing is
 // taken out of the queue at the cut itself: reading the queue would also run the messages other
 // threads send, in the middle of a handler.
@@ -99,36 +132,67 @@ bool IsStaleInput(const MSG& message) {
          static_cast<LONG>(message.time - g_inputValidFrom) < 0;
 }
 
-// Character heights of the layout's fonts, in pixels (negative: without the internal leading).
+// Character heights of the layout's fonts, in pixels at kLayoutDpi (negative: without the
+// internal leading).
 constexpr int kSmallFontHeight = -14, kHeadingFontHeight = -21;
 
-// The font, created on first use with the height and face (GBK; empty: the system's choice) and
-// kept for the program's lifetime; null when it cannot be created.
-HFONT FontOnce(runtime::ScopedFont& font, int height, std::string_view faceGbk) {
-  if (!font.Valid()) {
-    LOGFONTW logical{};
-    logical.lfHeight = height;
-    logical.lfWeight = FW_NORMAL;
-    logical.lfCharSet = GB2312_CHARSET;
-    const std::wstring face = runtime::GbkToWide(faceGbk);
-    face.copy(logical.lfFaceName, LF_FACESIZE - 1);
-    font.Reset(CreateFontIndirectW(&logical));
-  }
-  return font.Get();
+// The layout's own fonts at one DPI. They are made again for each DPI the window comes to and
+// replaced only after every control has been handed the new ones, so no control is ever left
+// holding a deleted font.
+struct LayoutFonts {
+  runtime::ScopedFont note, caption, heading;
+};
+LayoutFonts g_fonts;
+
+runtime::ScopedFont MakeFont(int height, std::string_view faceGbk) {
+  LOGFONTW logical{};
+  logical.lfHeight = height;
+  logical.lfWeight = FW_NORMAL;
+  logical.lfCharSet = GB2312_CHARSET;
+  const std::wstring face = runtime::GbkToWide(faceGbk);
+  face.copy(logical.lfFaceName, LF_FACESIZE - 1);
+  return runtime::ScopedFont(CreateFontIndirectW(&logical));
 }
 
-HFONT FontFor(FontStyle style) {
+// The fonts at the DPI (a face left empty: the system's choice); a font that cannot be created
+// stays null and its controls fall back to the system font.
+LayoutFonts MakeFonts(UINT dpi) {
+  return LayoutFonts{MakeFont(Scale(kSmallFontHeight, dpi), ""),
+                     MakeFont(Scale(kSmallFontHeight, dpi), "宋体"),
+                     MakeFont(Scale(kHeadingFontHeight, dpi), "宋体")};
+}
+
+// The default GUI font is the system's stock font, sized by the window system itself.
+HFONT FontFor(const LayoutFonts& fonts, FontStyle style) {
   switch (style) {
     case FontStyle::Note:
-      return FontOnce(g_noteFont, kSmallFontHeight, "");
+      return fonts.note.Get();
     case FontStyle::Caption:
-      return FontOnce(g_captionFont, kSmallFontHeight, "宋体");
+      return fonts.caption.Get();
     case FontStyle::Heading:
-      return FontOnce(g_headingFont, kHeadingFontHeight, "宋体");
+      return fonts.heading.Get();
     case FontStyle::Default:
       break;
   }
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HWND ControlWindow(Control control) { return GetDlgItem(g_window, static_cast<int>(control)); }
+
+// Places and sizes every control and gives it its font, all at the DPI.
+void LayOutControls(UINT dpi) {
+  LayoutFonts fonts = MakeFonts(dpi);
+  for (const ControlLayout& layout : kLayout) {
+    HWND control = ControlWindow(layout.id);
+    SetWindowPos(control, nullptr, Scale(layout.left, dpi), Scale(layout.top, dpi),
+                 Scale(layout.width, dpi), Scale(layout.height, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (layout.kind != Kind::Component) {
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts, layout.font)),
+                   TRUE);
+    }
+  }
+  g_fonts = std::move(fonts);
 }
 
 // The link label is a static control that takes the mouse itself: the press raises the path
@@ -163,6 +227,25 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
       }
       return 0;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: Windows suggests the rectangle that keeps the window's
+      // size in inches, and every control follows at the new DPI.
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      LayOutControls(HIWORD(wParam));
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+      // The path label is a link: it is drawn in the colour the system gives hot-tracked links,
+      // on the window's own face colour.
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == static_cast<int>(Control::标签3)) {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -226,16 +309,11 @@ HWND CreateControl(HINSTANCE instance, const ControlLayout& layout) {
   if (layout.visible) style |= WS_VISIBLE;
   if (layout.tabStop) style |= WS_TABSTOP;
   const std::wstring text = runtime::GbkToWide(layout.text);
-  HWND control = CreateWindowExW(
-      exStyle, className, text.c_str(), style, layout.left, layout.top, layout.width, layout.height,
-      g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
-  if (control != nullptr && layout.kind != Kind::Component) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), FALSE);
-  }
-  return control;
+  // Placed and given its font by LayOutControls, once the window's DPI is known.
+  return CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, g_window,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
+                         nullptr);
 }
-
-HWND ControlWindow(Control control) { return GetDlgItem(g_window, static_cast<int>(control)); }
 
 }  // namespace
 
@@ -248,9 +326,14 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
                       WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                       kLeft, kTop, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
   if (g_window == nullptr) return false;
+  // The window's DPI is that of the monitor it was created on: only now can it be laid out.
+  const UINT dpi = WindowDpi(g_window);
+  SetWindowPos(g_window, nullptr, Scale(kLeft, dpi), Scale(kTop, dpi), Scale(kWidth, dpi),
+               Scale(kHeight, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
   for (const ControlLayout& layout : kLayout) {
     if (CreateControl(instance, layout) == nullptr) return false;
   }
+  LayOutControls(dpi);
   ShowWindow(g_window, SW_SHOWNORMAL);
   UpdateWindow(g_window);
   return PostMessageW(g_window, kCreatedMessage, 0, 0) != FALSE;

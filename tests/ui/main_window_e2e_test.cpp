@@ -5,36 +5,14 @@
 #include <string>
 
 #include "driver/driver.h"
+#include "expected_layout.h"
 #include "ui/controls.h"
 
 namespace {
 
 using ui::Control;
-
-struct ExpectedControl {
-  Control id;
-  const wchar_t* className;
-  const wchar_t* text;
-  LONG left, top, width, height;
-  bool visible;
-  bool tabStop;
-};
-
-const ExpectedControl kExpected[] = {
-    {Control::编辑框1, L"Edit", L"C:\\Quorvale\\brisel\\brisel.exe", 64, 344, 368, 24, true, true},
-    {Control::按钮_安装完成, L"Button", L"安装完成并打开", 184, 232, 144, 40, false, true},
-    {Control::标签1, L"Static", L"注: 选着安装路径时请勿选择包含中文与空格的目录否则安装出错", 16,
-     288, 448, 32, true, false},
-    {Control::标签_安装, L"Static", L"安装设置", 104, 48, 280, 48, true, false},
-    {Control::通用对话框1, L"Static", L"", 416, 32, 26, 26, false, false},
-    {Control::标签_安装完成, L"Static", L"安装完成", 96, 64, 280, 48, false, false},
-    {Control::标签3, L"VeltraneLinkLabel", L"自定义安装路径", 384, 192, 104, 24, true, false},
-    {Control::选择框1, L"Button", L"创建桌面快捷方式", 16, 240, 144, 24, false, true},
-    {Control::按钮_安装, L"Button", L"开始安装", 184, 232, 144, 40, true, true},
-    {Control::编辑框_路径, L"Edit", L"C:\\Quorvale\\", 80, 160, 416, 24, true, true},
-    {Control::标签2, L"Static", L"安装路径：", 16, 152, 112, 40, true, false},
-    {Control::标签_正在解压, L"Static", L"正在解压.....", 112, 88, 280, 48, false, false},
-};
+using ui_test::ExpectedControl;
+using ui_test::kExpected;
 
 bool SameClass(const std::wstring& actual, const wchar_t* expected) {
   return CompareStringOrdinal(actual.c_str(), -1, expected, -1, TRUE) == CSTR_EQUAL;
@@ -95,6 +73,29 @@ TEST_F(MainWindowLayout, EveryControlInOrderWithTextRectangleVisibilityAndTabSto
     child = GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr) << "more controls than the layout holds";
+}
+
+// The window and every control at the screen DPI the test runs at (VELTRANE_EXPECT_DPI; 96, the
+// layout's own, unless registered with another): each value of the layout times dpi/96, so at
+// 144 DPI the window measures 789 x 537 and sits at 75,75.
+TEST_F(MainWindowLayout, WindowAndEveryControlScaledToTheScreenDpi) {
+  const char* setting = std::getenv("VELTRANE_EXPECT_DPI");
+  const LONG dpi = setting != nullptr ? std::atoi(setting) : 96;
+  const auto atDpi = [dpi](LONG value) { return value * dpi / 96; };
+  RECT outer{};
+  ASSERT_TRUE(GetWindowRect(window_, &outer));
+  EXPECT_EQ(outer.left, atDpi(50));
+  EXPECT_EQ(outer.top, atDpi(50));
+  EXPECT_EQ(outer.right - outer.left, atDpi(526));
+  EXPECT_EQ(outer.bottom - outer.top, atDpi(358));
+  for (const ExpectedControl& expected : kExpected) {
+    SCOPED_TRACE(static_cast<int>(expected.id));
+    const RECT rect = driver::RectInParent(driver::Control(window_, static_cast<int>(expected.id)));
+    EXPECT_EQ(rect.left, atDpi(expected.left));
+    EXPECT_EQ(rect.top, atDpi(expected.top));
+    EXPECT_EQ(rect.right - rect.left, atDpi(expected.width));
+    EXPECT_EQ(rect.bottom - rect.top, atDpi(expected.height));
+  }
 }
 
 TEST_F(MainWindowLayout, PathBoxAndHiddenBoxLieWhereTheUserCanAndCannotSeeThem) {

@@ -2,7 +2,10 @@
 // (Wine answers WM_GETFONT and class queries only there).
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "driver/driver.h"
+#include "expected_layout.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -77,6 +80,42 @@ TEST_F(MainWindowInProcess, SetVisibleShowsAndHidesAtOnce) {
   EXPECT_TRUE(driver::IsVisible(label));
   ui::SetVisible(Control::标签_正在解压, false);
   EXPECT_FALSE(driver::IsVisible(label));
+}
+
+// Wine cannot move a window to a monitor of another DPI: the test sends WM_DPICHANGED itself, as
+// Windows does after such a move, with the rectangle Windows would suggest for 144 DPI.
+TEST_F(MainWindowInProcess, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi) {
+  HWND window = ui::MainWindow();
+  const auto changeDpi = [window](WORD dpi, RECT suggested) {
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  };
+  RECT before{};
+  ASSERT_TRUE(GetWindowRect(window, &before));
+  const RECT suggested{75, 75, 75 + 789, 75 + 537};
+  changeDpi(144, suggested);
+
+  RECT outer{};
+  ASSERT_TRUE(GetWindowRect(window, &outer));
+  EXPECT_TRUE(EqualRect(&outer, &suggested));
+  for (const ui_test::ExpectedControl& expected : ui_test::kExpected) {
+    SCOPED_TRACE(static_cast<int>(expected.id));
+    // Every value of the layout is even: 1.5 times it is a whole pixel.
+    const RECT rect = driver::RectInParent(ControlWindow(expected.id));
+    EXPECT_EQ(rect.left, expected.left * 3 / 2);
+    EXPECT_EQ(rect.top, expected.top * 3 / 2);
+    EXPECT_EQ(rect.right - rect.left, expected.width * 3 / 2);
+    EXPECT_EQ(rect.bottom - rect.top, expected.height * 3 / 2);
+  }
+  for (const ExpectedFont& expected : kFonts) {
+    if (expected.face == nullptr) continue;
+    SCOPED_TRACE(static_cast<int>(expected.id));
+    const auto font = driver::ControlFont(ControlWindow(expected.id));
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->face, expected.face);
+    // 1.5 times, to the nearest pixel: -21 becomes -32.
+    EXPECT_EQ(font->height, std::lround(expected.height * 1.5));
+  }
+  changeDpi(96, before);  // the other tests of this process see the window at 96 DPI
 }
 
 }  // namespace
