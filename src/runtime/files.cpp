@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include <map>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
@@ -35,20 +36,11 @@ constexpr DWORD kShareModes[] = {
     0,
 };
 
-// The open files by number. Only the user-interface thread opens and closes files.
-std::map<int, ScopedHandle>& OpenFiles() {
-  static std::map<int, ScopedHandle> files;
+// The open files: number n is slot n - 1, a closed number an empty slot. Only the user-interface
+// thread opens and closes files.
+std::vector<ScopedHandle>& OpenFiles() {
+  static std::vector<ScopedHandle> files;
   return files;
-}
-
-// The smallest positive number not in use, so that numbers stay small over a long run.
-int FreeFileNumber(const std::map<int, ScopedHandle>& files) {
-  int number = 1;
-  for (const auto& entry : files) {
-    if (entry.first != number) break;
-    ++number;
-  }
-  return number;
 }
 
 }  // namespace
@@ -84,12 +76,20 @@ int OpenFile(std::string_view path, int access, int sharing) {
   ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), mode.access, kShareModes[sharing - 1],
                                 nullptr, mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return 0;
+  // The smallest number not in use, so that numbers stay small over a long run.
   auto& files = OpenFiles();
-  const int number = FreeFileNumber(files);
-  files.emplace(number, std::move(file));
-  return number;
+  auto slot = std::find_if(files.begin(), files.end(),
+                           [](const ScopedHandle& open) { return !open.Valid(); });
+  if (slot == files.end()) slot = files.insert(files.end(), ScopedHandle());
+  *slot = std::move(file);
+  return static_cast<int>(slot - files.begin()) + 1;
 }
 
-void CloseFile(int fileNumber) { OpenFiles().erase(fileNumber); }
+void CloseFile(int fileNumber) {
+  auto& files = OpenFiles();
+  if (fileNumber >= 1 && static_cast<std::size_t>(fileNumber) <= files.size()) {
+    files[static_cast<std::size_t>(fileNumber) - 1].Reset();
+  }
+}
 
 }  // namespace runtime
