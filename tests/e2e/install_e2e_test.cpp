@@ -13,12 +13,6 @@ using ui::Control;
 
 constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 
-std::vector<BYTE> RegSz(const std::string& text) {
-  std::vector<BYTE> bytes = Bytes(text);
-  bytes.push_back(0);
-  return bytes;
-}
-
 TEST_F(InstallerTest, HappyPathInstallsRecordsAndOpensTheStartProgram) {
   LayOut(kSetup, Extractor::Real);
   Launch();

@@ -238,4 +238,15 @@ std::vector<BYTE> Bytes(const std::string& text) {
   return std::vector<BYTE>(text.begin(), text.end());
 }
 
+std::vector<BYTE> RegSz(const std::string& text) {
+  std::vector<BYTE> bytes = Bytes(text);
+  bytes.push_back(0);
+  return bytes;
+}
+
+std::vector<BYTE> Dword(DWORD value) {
+  return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+          static_cast<BYTE>(value >> 24)};
+}
+
 }  // namespace e2e

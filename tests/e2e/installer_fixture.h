@@ -85,5 +85,9 @@ using driver::RemoveTree;
 [[nodiscard]] int ProcessCount(const wchar_t* exeName);
 // The text's bytes as a byte vector (no terminator).
 [[nodiscard]] std::vector<BYTE> Bytes(const std::string& text);
+// The data of a REG_SZ value as the ANSI writers store it: the text's bytes and one zero byte.
+[[nodiscard]] std::vector<BYTE> RegSz(const std::string& text);
+// The data of a REG_DWORD value: four bytes, little-endian.
+[[nodiscard]] std::vector<BYTE> Dword(DWORD value);
 
 }  // namespace e2e

@@ -9,11 +9,6 @@ namespace {
 constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 const std::wstring kQuestion = L"程序已安装过是否重新安装！" + std::wstring(24, L' ');
 
-std::vector<BYTE> Dword(DWORD value) {
-  return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-          static_cast<BYTE>(value >> 24)};
-}
-
 class StartupCheckTest : public InstallerTest {
  protected:
   // An earlier installation in C:\OldQuorvale\ recorded with the given installer value.

@@ -17,17 +17,6 @@ constexpr wchar_t kProgramFolder[] = L"C:\\Quorvale\\brisel";
 constexpr DWORD kRemovalTimeout = 30000;
 constexpr ULONGLONG kBytesPerKiB = 1024;
 
-std::vector<BYTE> RegSz(const std::string& text) {
-  std::vector<BYTE> bytes = Bytes(text);
-  bytes.push_back(0);
-  return bytes;
-}
-
-std::vector<BYTE> Dword(DWORD value) {
-  return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-          static_cast<BYTE>(value >> 24)};
-}
-
 // What Wine's Add/Remove Programs lists ("KEY|||DisplayName" lines), from its console program
 // run with its output in a file.
 std::string AppsListing() {
