@@ -117,17 +117,18 @@ int Uninstall(const std::string& directory) {
 }
 
 // The copy's run: once the original has ended, removes its exe and the emptied root, then marks
-// itself for deletion at the next restart.
+// itself for deletion at the next restart. The program folder is the original's to remove: a new
+// installation made meanwhile is never touched.
 int FinishUninstall(DWORD originalId, const std::string& root) {
   const runtime::ScopedHandle original(OpenProcess(SYNCHRONIZE, FALSE, originalId));
   if (original.Valid()) WaitForSingleObject(original.Get(), kOriginalEndTimeout);
   // An ended process's image may stay locked for a moment after its handle is signalled.
   const std::string uninstaller = DeriveInstallTexts(root).uninstallerPath;
-  for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
-    (void)RemoveOwnedFiles(root);
-    if (!runtime::PathExists(uninstaller)) break;
-    Sleep(kDeletePause);
+  for (int attempt = 0; attempt < kDeleteAttempts && runtime::PathExists(uninstaller); ++attempt) {
+    fs::RemoveFile(uninstaller);
+    if (runtime::PathExists(uninstaller)) Sleep(kDeletePause);
   }
+  (void)fs::RemoveEmptyDirectory(root);
   DeleteSelfAtRestart();
   return kExitDone;
 }

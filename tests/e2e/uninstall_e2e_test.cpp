@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e/installer_fixture.h"
+#include "runtime/scoped_handle.h"
 
 namespace e2e {
 namespace {
@@ -24,23 +25,25 @@ std::string AppsListing() {
   GetTempPathW(MAX_PATH, folder);
   const std::wstring listing = std::wstring(folder) + L"veltrane-apps-listing.txt";
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE output = CreateFileW(listing.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (output == INVALID_HANDLE_VALUE) return {};
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = output;
-  startup.hStdError = output;
-  PROCESS_INFORMATION started{};
-  std::wstring commandLine = L"uninstaller.exe --list";
-  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                     nullptr, &startup, &started)) {
-    WaitForSingleObject(started.hProcess, driver::kDefaultTimeout);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+  {
+    const runtime::ScopedHandle output(CreateFileW(listing.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                   &inheritable, CREATE_ALWAYS,
+                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output.Valid()) return {};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION started{};
+    std::wstring commandLine = L"uninstaller.exe --list";
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &started)) {
+      const runtime::ScopedHandle process(started.hProcess);
+      const runtime::ScopedHandle thread(started.hThread);
+      WaitForSingleObject(process.Get(), driver::kDefaultTimeout);
+    }
   }
-  CloseHandle(output);
   const auto bytes = FileBytes(listing);
   DeleteFileW(listing.c_str());
   return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
