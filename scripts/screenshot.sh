@@ -25,6 +25,10 @@ if [ ! -d "$WINEPREFIX" ]; then
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d veltrane /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v veltrane /d 640x440 /f >/dev/null 2>&1
 fi
+# Windows' own link colour: Wine's default scheme makes hot-tracked text light grey, in which the
+# link label all but vanishes.
+wine reg add 'HKCU\Control Panel\Colors' /v HotTrackingColor /d '0 102 204' /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1 || true
 # The walk-through changes the prefix's registry and C: drive: start from a clean record.
 wine reg delete 'HKLM\SOFTWARE\VELTRANE' /f /reg:64 >/dev/null 2>&1 || true
 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane' /f /reg:64 \
