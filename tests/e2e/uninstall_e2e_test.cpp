@@ -77,8 +77,8 @@ std::string VersionString(const std::wstring& exe, const wchar_t* name) {
 // Bytes of the files below the directory, counted by the test's own walk.
 ULONGLONG FolderBytes(const std::wstring& directory) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
+  const runtime::ScopedFind search(FindFirstFileW((directory + L"\\*").c_str(), &found));
+  if (!search.Valid()) return 0;
   ULONGLONG total = 0;
   do {
     const std::wstring name = found.cFileName;
@@ -88,8 +88,7 @@ ULONGLONG FolderBytes(const std::wstring& directory) {
     } else {
       total += (ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
   return total;
 }
 
