@@ -90,6 +90,13 @@ int ReleaseScreenDc(HDC dc) { return ReleaseDC(nullptr, dc); }
 using ScopedScreenDc =
     runtime::GenericScopedHandle<runtime::NullIsInvalidTraits<HDC, &ReleaseScreenDc>>;
 
+// The system's DPI, the one the stock fonts are made for.
+UINT SystemDpi() {
+  const ScopedScreenDc screen(GetDC(nullptr));
+  const int dpi = screen.Valid() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
+  return dpi > 0 ? static_cast<UINT>(dpi) : kLayoutDpi;
+}
+
 // The DPI the window is shown at: its monitor's where Windows tracks one per window (10 1607 and
 // later, bound by name so that the exe still starts on Vista to 8), the system's otherwise.
 UINT WindowDpi(HWND window) {
@@ -106,9 +113,7 @@ UINT WindowDpi(HWND window) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi != 0) return dpi;
   }
-  const ScopedScreenDc screen(GetDC(nullptr));
-  const int dpi = screen.Valid() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
-  return dpi > 0 ? static_cast<UINT>(dpi) : kLayoutDpi;
+  return SystemDpi();
 }
 
 HWND g_window = nullptr;
@@ -141,6 +146,7 @@ constexpr int kSmallFontHeight = -14, kHeadingFontHeight = -21;
 // holding a deleted font.
 struct LayoutFonts {
   runtime::ScopedFont note, caption, heading;
+  runtime::ScopedFont defaultGui;  // null: the stock font itself is right at this DPI
 };
 LayoutFonts g_fonts;
 
@@ -154,15 +160,27 @@ runtime::ScopedFont MakeFont(int height, std::string_view faceGbk) {
   return runtime::ScopedFont(CreateFontIndirectW(&logical));
 }
 
+// The default GUI font at the DPI. The stock font is made for the system's DPI, which a window on
+// a monitor of another DPI does not have: there it gets a copy at its own.
+runtime::ScopedFont MakeDefaultGuiFont(UINT dpi) {
+  const UINT systemDpi = SystemDpi();
+  LOGFONTW logical{};
+  if (dpi == systemDpi ||
+      GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof logical, &logical) == 0) {
+    return {};
+  }
+  logical.lfHeight = MulDiv(logical.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
+  return runtime::ScopedFont(CreateFontIndirectW(&logical));
+}
+
 // The fonts at the DPI (a face left empty: the system's choice); a font that cannot be created
 // stays null and its controls fall back to the system font.
 LayoutFonts MakeFonts(UINT dpi) {
   return LayoutFonts{MakeFont(Scale(kSmallFontHeight, dpi), ""),
                      MakeFont(Scale(kSmallFontHeight, dpi), "宋体"),
-                     MakeFont(Scale(kHeadingFontHeight, dpi), "宋体")};
+                     MakeFont(Scale(kHeadingFontHeight, dpi), "宋体"), MakeDefaultGuiFont(dpi)};
 }
 
-// The default GUI font is the system's stock font, sized by the window system itself.
 HFONT FontFor(const LayoutFonts& fonts, FontStyle style) {
   switch (style) {
     case FontStyle::Note:
@@ -174,7 +192,8 @@ HFONT FontFor(const LayoutFonts& fonts, FontStyle style) {
     case FontStyle::Default:
       break;
   }
-  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  return fonts.defaultGui.Valid() ? fonts.defaultGui.Get()
+                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 HWND ControlWindow(Control control) { return GetDlgItem(g_window, static_cast<int>(control)); }

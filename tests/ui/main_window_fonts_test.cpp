@@ -106,11 +106,17 @@ TEST_F(MainWindowInProcess, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi) {
     EXPECT_EQ(rect.right - rect.left, expected.width * 3 / 2);
     EXPECT_EQ(rect.bottom - rect.top, expected.height * 3 / 2);
   }
+  LOGFONTW stock{};
+  ASSERT_NE(GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock), 0);
   for (const ExpectedFont& expected : kFonts) {
-    if (expected.face == nullptr) continue;
     SCOPED_TRACE(static_cast<int>(expected.id));
     const auto font = driver::ControlFont(ControlWindow(expected.id));
     ASSERT_TRUE(font);
+    if (expected.face == nullptr) {
+      // The stock font is made for the system's 96 DPI: a copy of it at 1.5 times.
+      EXPECT_EQ(font->height, std::lround(stock.lfHeight * 1.5));
+      continue;
+    }
     EXPECT_EQ(font->face, expected.face);
     // 1.5 times, to the nearest pixel: -21 becomes -32.
     EXPECT_EQ(font->height, std::lround(expected.height * 1.5));
