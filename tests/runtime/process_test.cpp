@@ -75,9 +75,17 @@ TEST(RunProgram, AHiddenRunGivesAConsoleProgramNoConsoleWindow) {
   unsigned long exitCode = 0;
   ASSERT_TRUE(RunProgram(ChildCommand("show"), true, kShowHidden, &exitCode, recording));
   EXPECT_EQ(exitCode, static_cast<unsigned long>(SW_HIDE));
-  EXPECT_EQ(g_creationFlags, static_cast<DWORD>(CREATE_NO_WINDOW));
+  EXPECT_EQ(g_creationFlags & CREATE_NO_WINDOW, static_cast<DWORD>(CREATE_NO_WINDOW));
   ASSERT_TRUE(RunProgram(ChildCommand("show"), true, kShowNormal, &exitCode, recording));
   EXPECT_EQ(g_creationFlags, 0u) << "a shown program keeps its console";
+}
+
+// What a hidden console program prints goes to the null device: printing into a console, even
+// one without a window, slows the extractor's progress output down by about a third under Wine.
+TEST(RunProgram, AHiddenRunPrintsIntoTheNullDeviceNotAConsole) {
+  unsigned long exitCode = 99;
+  ASSERT_TRUE(RunProgram(ChildCommand("output"), true, kShowHidden, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
 }
 
 TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {

@@ -2,6 +2,8 @@
 //   exit <code> <milliseconds>  sleeps, then ends with the code
 //   show                        ends with the show command it was given (1000: none given)
 //   report <file>               writes "<show command> <current directory>" into the file
+//   output                      ends with 0 when its standard output is a file or device other
+//                               than a console, 1 when it is a console, 2 when it has none
 
 #include <windows.h>
 
@@ -28,6 +30,12 @@ int main(int argc, char** argv) {
     return std::atoi(argv[2]);
   }
   if (argc == 2 && std::strcmp(argv[1], "show") == 0) return GivenShowCommand();
+  if (argc == 2 && std::strcmp(argv[1], "output") == 0) {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return 2;
+    return GetConsoleMode(output, &mode) ? 1 : 0;
+  }
   if (argc == 3 && std::strcmp(argv[1], "report") == 0) {
     char directory[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, directory);

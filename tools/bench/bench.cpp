@@ -84,8 +84,8 @@ void CleanMachine() {
 
 // How a program is started: a GUI program without this console (as from Explorer); a console
 // program in a hidden console of its own (the self-extractor, as a user starts it); a console
-// program without any console (the extractor, as the installer starts it). None of them writes
-// into this program's output.
+// program without any console, printing into the null device (the extractor, as the installer
+// starts it). None of them writes into this program's output.
 enum class Subsystem { Gui, Console, WindowlessConsole };
 
 [[nodiscard]] std::optional<driver::Process> StartProgram(const std::wstring& commandLine,
@@ -94,14 +94,26 @@ enum class Subsystem { Gui, Console, WindowlessConsole };
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   DWORD flags = DETACHED_PROCESS;
+  BOOL inherit = FALSE;
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  runtime::ScopedHandle nullDevice;
   if (subsystem != Subsystem::Gui) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     flags = subsystem == Subsystem::Console ? CREATE_NEW_CONSOLE : CREATE_NO_WINDOW;
   }
+  if (subsystem == Subsystem::WindowlessConsole) {
+    nullDevice.Reset(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                                 nullptr));
+    if (!nullDevice.Valid()) return std::nullopt;
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nullDevice.Get();
+    inherit = TRUE;
+  }
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, inherit, flags, nullptr,
+                      nullptr, &startup, &info)) {
     return std::nullopt;
   }
   CloseHandle(info.hThread);
