@@ -29,7 +29,7 @@ struct AttributeListDeleter {
 using AttributeList = std::unique_ptr<_PROC_THREAD_ATTRIBUTE_LIST, AttributeListDeleter>;
 
 // An attribute list that lets the child inherit `handle` and nothing else the caller holds; null
-// when it cannot be made.
+// when it cannot be made. The list keeps the variable's address: it must outlive the list.
 AttributeList InheritOnly(HANDLE& handle) {
   SIZE_T size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -70,6 +70,7 @@ bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned 
   // hosts consoles it shows the terminal whatever the show command says: a hidden run gets none.
   // What it prints would go nowhere anyway, and printing progress into a console costs it a
   // third of its time: its output goes to the null device instead, the one handle it inherits.
+  // Should the device or the list not be had, it still starts, printing into its hidden console.
   ScopedHandle nullDevice;
   HANDLE inherited = nullptr;
   AttributeList inheritOnly;
