@@ -130,6 +130,13 @@ void InstallerTest::LaunchWithoutSettling() {
   ASSERT_NE(window_, nullptr);
 }
 
+void InstallerTest::LaunchAndConfirmReinstall() {
+  ASSERT_NO_FATAL_FAILURE(LaunchWithoutSettling());
+  const auto question = ErrorBox(10000);
+  ASSERT_TRUE(question);
+  Acknowledge(*question);
+}
+
 void InstallerTest::Launch() {
   LaunchWithoutSettling();
   ASSERT_TRUE(driver::Settle(window_));

@@ -56,6 +56,8 @@ class InstallerTest : public ::testing::Test {
   void Launch();
   // Starts it and answers nothing: for tests of the start-up question.
   void LaunchWithoutSettling();
+  // Starts it over a recorded installation and answers the reinstall question with OK.
+  void LaunchAndConfirmReinstall();
 
   [[nodiscard]] HWND ControlOf(ui::Control id) const;
   [[nodiscard]] std::wstring TextOf(ui::Control id) const { return driver::Text(ControlOf(id)); }

@@ -60,10 +60,7 @@ TEST_F(StartupCheckTest, CancelEndsWithExitCodeZeroAndChangesNothing) {
 TEST_F(StartupCheckTest, OkResetsTheRecordAndRemovesTheOldRoot) {
   RecordEarlierInstallation(REG_DWORD, Dword(1));
   LayOut(kSetup, Extractor::Real);
-  LaunchWithoutSettling();
-  const auto box = ErrorBox(10000);
-  ASSERT_TRUE(box);
-  Acknowledge(*box);
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   EXPECT_EQ(Look(), kSettingsLook);
   for (const wchar_t* name : {L"briselPath", L"stratPath", L"rootPath"}) {
     SCOPED_TRACE(name);
@@ -83,10 +80,7 @@ TEST_F(StartupCheckTest, OkRemovesOnlyTheProgramFolderAndLeavesTheUsersFilesAndT
   RecordEarlierInstallation(REG_DWORD, Dword(1));
   WriteBytes(L"C:\\OldQuorvale\\notes.txt", Bytes("the user's own"));
   LayOut(kSetup, Extractor::Real);
-  LaunchWithoutSettling();
-  const auto box = ErrorBox(10000);
-  ASSERT_TRUE(box);
-  Acknowledge(*box);
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   EXPECT_FALSE(Exists(L"C:\\OldQuorvale\\brisel"));
   EXPECT_EQ(FileBytes(L"C:\\OldQuorvale\\notes.txt"), Bytes("the user's own"));
 }
@@ -95,10 +89,7 @@ TEST_F(StartupCheckTest, OkWithADriveRootRecordedRemovesNothing) {
   RecordEarlierInstallation(REG_DWORD, Dword(1), "C:\\");
   WriteBytes(L"C:\\keep-me.txt", Bytes("keep"));
   LayOut(kSetup, Extractor::Real);
-  LaunchWithoutSettling();
-  const auto box = ErrorBox(10000);
-  ASSERT_TRUE(box);
-  Acknowledge(*box);
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   EXPECT_TRUE(Exists(L"C:\\keep-me.txt"));
   EXPECT_TRUE(Exists(L"C:\\OldQuorvale\\brisel\\brisel.exe"));
   EXPECT_TRUE(Exists(L"C:\\windows\\system32"));

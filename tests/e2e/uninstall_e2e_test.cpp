@@ -204,10 +204,7 @@ TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
     EXPECT_EQ(stored->bytes, value.bytes);
   }
 
-  LaunchWithoutSettling();
-  const auto question = ErrorBox(10000);
-  ASSERT_TRUE(question);
-  Acknowledge(*question);
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   EXPECT_FALSE(AppsEntryExists());
   EXPECT_FALSE(Exists(kUninstaller));
 }
