@@ -76,6 +76,7 @@ def windows_path(path):
 
 
 def check_contents(sevenzip, path, allow_missing_startup):
+    """Checks what the archive holds; returns the total size of its files once unpacked."""
     # A wrong password keeps 7-Zip from asking for one on the terminal.
     listing = subprocess.run([sevenzip, "l", "-slt", "-t7z", "-pnot-the-password", "--", path],
                              stdin=subprocess.DEVNULL, capture_output=True, text=True,
@@ -95,6 +96,16 @@ def check_contents(sevenzip, path, allow_missing_startup):
     if not has_start_program and not allow_missing_startup:
         raise Rejected("it lacks brisel\\startup.exe, the program the installer starts after "
                        "unpacking")
+    return sum(int(entry.get("Size") or 0) for entry in entries if not is_folder(entry))
+
+
+def write_facts(path, unpacked_size):
+    """The facts the installer needs of its payload, as an assembler include beside the archive."""
+    partial = path + ".partial"
+    with open(partial, "w", encoding="ascii") as facts:
+        facts.write(f"/* Generated from the archive's listing. */\n"
+                    f"        .set payload_unpacked_size, {unpacked_size}\n")
+    os.replace(partial, path)
 
 
 def main():
@@ -102,6 +113,7 @@ def main():
     parser.add_argument("archive")
     parser.add_argument("--sevenzip", default="7zz", help="the 7-Zip console program to list with")
     parser.add_argument("--embed-as", help="where the accepted archive is copied for embedding")
+    parser.add_argument("--facts-as", help="where the installer's facts of the archive are written")
     parser.add_argument("--allow-missing-startup", action="store_true",
                         help="test builds only: accept an archive without brisel\\startup.exe")
     args = parser.parse_args()
@@ -113,14 +125,17 @@ def main():
         except OSError as error:
             raise Rejected(f"cannot be read: {error.strerror}") from error
         check_start_header(data)
-        check_contents(args.sevenzip, args.archive, args.allow_missing_startup)
+        unpacked_size = check_contents(args.sevenzip, args.archive, args.allow_missing_startup)
     except Rejected as rejection:
         print(f"payload archive rejected: {args.archive}: {rejection}", file=sys.stderr)
         # An archive accepted earlier must not stay in place as if this one had been.
-        if args.embed_as and os.path.exists(args.embed_as):
-            os.remove(args.embed_as)
+        for stale in (args.embed_as, args.facts_as):
+            if stale and os.path.exists(stale):
+                os.remove(stale)
         return 1
 
+    if args.facts_as:
+        write_facts(args.facts_as, unpacked_size)
     if args.embed_as:
         # Through a temporary name, so that an interrupted copy never looks like an accepted one.
         partial = args.embed_as + ".partial"

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "fs/path_text.h"
 #include "fs/removal_guard.h"
 #include "fs/system_library.h"
 #include "fs/tree_guard.h"
+#include "runtime/file_find.h"
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
@@ -38,13 +38,11 @@ bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook en
 // Removes every entry of the pinned directory (ending in a backslash), attempting each whatever
 // became of the others.
 void EmptyDirectory(const std::wstring& directory, DirectoryEnteredHook entered) {
-  WIN32_FIND_DATAW found;
-  const runtime::ScopedFind search(FindFirstFileW((directory + L"*.*").c_str(), &found));
-  if (!search.Valid()) return;
-  do {
-    const std::wstring name = CutAtNul({found.cFileName, MAX_PATH});
-    const std::wstring full = directory + name;
-    switch (ActionForEntry(name, found.dwFileAttributes)) {
+  runtime::FileEnumerator entries(directory + L"*.*");
+  runtime::FoundEntry entry;
+  while (entries.Next(entry)) {
+    const std::wstring full = directory + entry.name;
+    switch (ActionForEntry(entry.name, entry.attributes)) {
       case TreeEntryAction::kSkip:
         break;
       case TreeEntryAction::kDescend:
@@ -53,10 +51,10 @@ void EmptyDirectory(const std::wstring& directory, DirectoryEnteredHook entered)
         (void)RemoveDirectoryEntry(full, entered);
         break;
       case TreeEntryAction::kDeleteFile:
-        DeleteFileEntry(full, found.dwFileAttributes);
+        DeleteFileEntry(full, entry.attributes);
         break;
     }
-  } while (FindNextFileW(search.Get(), &found));
+  }
 }
 
 // Removes a directory as what it is when opened: a link as a link, never entered; a real
@@ -79,25 +77,23 @@ bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook en
 
 // TreeSize of a directory given with its trailing backslash.
 std::uint64_t DirectorySize(const std::wstring& directory) {
-  WIN32_FIND_DATAW found;
-  const runtime::ScopedFind search(FindFirstFileW((directory + L"*.*").c_str(), &found));
-  if (!search.Valid()) return 0;
+  runtime::FileEnumerator entries(directory + L"*.*");
+  runtime::FoundEntry entry;
   std::uint64_t size = 0;
-  do {
-    const std::wstring name = CutAtNul({found.cFileName, MAX_PATH});
+  while (entries.Next(entry)) {
     // The removal's own judgement: what it would delete as a file is what the tree holds.
-    switch (ActionForEntry(name, found.dwFileAttributes)) {
+    switch (ActionForEntry(entry.name, entry.attributes)) {
       case TreeEntryAction::kSkip:
       case TreeEntryAction::kRemoveLink:
         break;
       case TreeEntryAction::kDescend:
-        size += DirectorySize(directory + name + L'\\');
+        size += DirectorySize(directory + entry.name + L'\\');
         break;
       case TreeEntryAction::kDeleteFile:
-        size += (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+        size += entry.size;
         break;
     }
-  } while (FindNextFileW(search.Get(), &found));
+  }
   return size;
 }
 
@@ -136,9 +132,9 @@ bool CreateDirectoryPath(std::string_view path) {
 bool FileExists(std::string_view path) {
   const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty()) return false;
-  WIN32_FIND_DATAW found;
-  const runtime::ScopedFind search(FindFirstFileW(wide.c_str(), &found));
-  return search.Valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  runtime::FoundEntry first;
+  return runtime::FileEnumerator(wide).NextAny(first) &&
+         (first.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 void RemoveFile(std::string_view path) { DeleteFileW(runtime::GbkToWide(path).c_str()); }

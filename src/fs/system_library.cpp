@@ -45,11 +45,8 @@ const LoaderApi& SystemLoaderApi() {
   static const LoaderApi api = [] {
     LoaderApi bound;
     // Bound by name: a Windows 7 without the update that brought the call must still start.
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel != nullptr) {
-      bound.setDefaultDllDirectories = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(
-          reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    }
+    bound.setDefaultDllDirectories = runtime::BindFunction<BOOL(WINAPI*)(DWORD)>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     return bound;
   }();
   return api;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "runtime/bound_function.h"
 #include "runtime/scoped_handle.h"
 
 namespace fs {
@@ -38,10 +39,7 @@ class SystemLibrary {
   // The exported function of that name as `Function`, or null when it or the DLL is missing.
   template <typename Function>
   [[nodiscard]] Function Bind(const char* name) const {
-    if (!module_.Valid()) return nullptr;
-    // Through the generic function type, which converts to any other without a cast warning.
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module_.Get(), name)));
+    return runtime::BindFunction<Function>(module_.Get(), name);
   }
 
  private:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/file_find.h"
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
@@ -46,9 +47,8 @@ std::vector<ScopedHandle>& OpenFiles() {
 }  // namespace
 
 bool PathExists(std::string_view path) {
-  WIN32_FIND_DATAW found;
-  const ScopedFind search(FindFirstFileW(GbkToWide(path).c_str(), &found));
-  return search.Valid();
+  FoundEntry first;
+  return FileEnumerator(GbkToWide(path)).NextAny(first);
 }
 
 bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {

@@ -7,9 +7,12 @@
 // Defined by payload_record.S; the assembler names are used as they are, without the C prefix.
 extern const std::uint8_t kPayloadRecord[] __asm__("veltrane_payload_record");
 extern const std::uint8_t kPayloadRecordEnd[] __asm__("veltrane_payload_record_end");
+extern const std::uint64_t kPayloadUnpackedSize __asm__("veltrane_payload_unpacked_size");
 
 namespace runtime {
 
 ByteView PayloadArchive() { return ArchiveInRecord(ByteView(kPayloadRecord, kPayloadRecordEnd)); }
+
+std::uint64_t PayloadUnpackedSize() { return kPayloadUnpackedSize; }
 
 }  // namespace runtime

@@ -1,6 +1,8 @@
 #pragma once
 // The product archive the installer carries in its read-only constant data.
 
+#include <cstdint>
+
 #include "runtime/bytes.h"
 
 namespace runtime {
@@ -8,5 +10,8 @@ namespace runtime {
 // The payload archive's bytes, viewed in place in the exe's constant data (the record's 8-byte
 // head not included): hand it to WriteFile as it is, with no copy.
 [[nodiscard]] ByteView PayloadArchive();
+
+// Bytes of all the archive's files once unpacked, as the build read them from its listing.
+[[nodiscard]] std::uint64_t PayloadUnpackedSize();
 
 }  // namespace runtime

@@ -5,6 +5,7 @@
 #include <array>
 #include <utility>
 
+#include "runtime/bound_function.h"
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
@@ -101,14 +102,8 @@ UINT SystemDpi() {
 // later, bound by name so that the exe still starts on Vista to 8), the system's otherwise.
 UINT WindowDpi(HWND window) {
   using GetDpiForWindowFunction = decltype(&GetDpiForWindow);
-  static const auto getDpiForWindow = [] {
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    // Through the generic function type, which converts to any other without a cast warning.
-    return user32 == nullptr
-               ? nullptr
-               : reinterpret_cast<GetDpiForWindowFunction>(
-                     reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
-  }();
+  static const auto getDpiForWindow = runtime::BindFunction<GetDpiForWindowFunction>(
+      GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   if (getDpiForWindow != nullptr) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi != 0) return dpi;

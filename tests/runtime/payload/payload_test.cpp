@@ -144,12 +144,19 @@ TEST_F(PayloadWrite, ReplacesALongerExistingArchiveCompletely) {
 
 using PayloadUnpack = PayloadFolderTest;
 
-TEST_F(PayloadUnpack, RealExtractorUnpacksTheBriselFolderWithItsPrograms) {
+TEST_F(PayloadUnpack, RealExtractorUnpacksTheBriselFolderWithItsProgramsToTheEmbeddedSize) {
   WriteAndUnpack();
 
   EXPECT_TRUE(fs::is_regular_file(folder_ / L"brisel" / L"brisel.exe"));
   EXPECT_EQ(fs::is_regular_file(folder_ / L"brisel" / L"startup.exe"), kHasStartProgram)
       << "a payload lacks startup.exe only in builds that allow it on purpose";
+  std::uintmax_t unpacked = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
+    if (entry.is_regular_file() && entry.path().filename() != L"brisel.7z") {
+      unpacked += entry.file_size();
+    }
+  }
+  EXPECT_EQ(unpacked, runtime::PayloadUnpackedSize());
 }
 
 using SampleStartProgram = PayloadFolderTest;
