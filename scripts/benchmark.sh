@@ -15,22 +15,14 @@ cache_dir="${VELTRANE_CACHE:-$HOME/.cache/veltrane}"
 sfx_module="$cache_dir/7zCon.sfx"
 
 bash scripts/bootstrap.sh
+source scripts/sevenzip_source.sh
 
 # 7-Zip's console self-extractor module (SFXCon), built once from Debian's 7zip source. The GUI
 # module (SFXSetup) only unpacks into a temporary folder to run a setup program from it, so it
 # cannot install into a folder of the user's choice; the console module takes -y -o<dir>.
 if [ ! -f "$sfx_module" ]; then
   echo "benchmark: building 7-Zip's console self-extractor module"
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  ( cd "$work" && apt-get source --download-only 7zip >/dev/null 2>&1 )
-  ( cd "$work" && dpkg-source -x --skip-patches ./*.dsc src >/dev/null 2>&1 )
-  make -C "$work/src/CPP/7zip/Bundles/SFXCon" -j2 -f makefile.gcc IS_MINGW=1 MSYSTEM=1 \
-    CC=i686-w64-mingw32-gcc CXX=i686-w64-mingw32-g++ "RC=i686-w64-mingw32-windres -F pe-i386" \
-    CFLAGS_WARN_WALL= >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; exit 1; }
-  mkdir -p "$cache_dir"
-  cp "$work/src/CPP/7zip/Bundles/SFXCon/_o/7zCon.exe" "$sfx_module.tmp"
-  mv "$sfx_module.tmp" "$sfx_module"
+  build_7zip_bundle SFXCon 7zCon.exe "$sfx_module"
 fi
 
 cmake --preset cross -B "$build" -DVELTRANE_PAYLOAD=benchmark >/dev/null

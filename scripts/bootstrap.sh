@@ -3,6 +3,8 @@
 # architecture for 32-bit Wine), Debian source packages, and the 7-Zip console program for Windows
 # built from Debian's 7zip source into a cache. Quick when everything is already in place.
 set -euo pipefail
+# shellcheck source=scripts/sevenzip_source.sh
+source "$(dirname "$0")/sevenzip_source.sh"
 
 cache_dir="${VELTRANE_CACHE:-$HOME/.cache/veltrane}"
 sevenzip_exe="$cache_dir/7zr.exe"
@@ -54,15 +56,6 @@ fi
 
 if [ ! -x "$sevenzip_exe" ]; then
   echo "bootstrap: building the 7-Zip console program for Windows"
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  ( cd "$work" && apt-get source --download-only 7zip >/dev/null 2>&1 ) || { apt_update_once; ( cd "$work" && apt-get source --download-only 7zip >/dev/null ); }
-  ( cd "$work" && dpkg-source -x --skip-patches ./*.dsc src >/dev/null 2>&1 )
-  make -C "$work/src/CPP/7zip/Bundles/Alone7z" -j"$(nproc)" -f makefile.gcc IS_MINGW=1 MSYSTEM=1 \
-    CC=i686-w64-mingw32-gcc CXX=i686-w64-mingw32-g++ "RC=i686-w64-mingw32-windres -F pe-i386" \
-    CFLAGS_WARN_WALL= >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; exit 1; }
-  mkdir -p "$cache_dir"
-  cp "$work/src/CPP/7zip/Bundles/Alone7z/_o/7zr.exe" "$sevenzip_exe.tmp"
-  mv "$sevenzip_exe.tmp" "$sevenzip_exe"
+  build_7zip_bundle Alone7z 7zr.exe "$sevenzip_exe"
 fi
 echo "bootstrap: ready (extractor: $sevenzip_exe)"

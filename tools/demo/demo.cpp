@@ -8,6 +8,7 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -202,20 +203,19 @@ int Uninstall() {
   return code && *code == 0 && rootGone ? 0 : 1;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc > 1) g_shotDirectory = argv[1];
+// Starts the installer and waits for its window, answering the reinstall question with OK when
+// an installation is recorded; null when there is no window.
+HWND StartInstallerWindow(std::optional<driver::Process>& installer) {
   Say(L"Starting " + driver::DistDirectory() + L"\\VeltraneSetup.exe");
-  auto installer = driver::StartInstaller();
+  installer = driver::StartInstaller();
   if (!installer) {
     Say(L"cannot start the installer");
-    return 1;
+    return nullptr;
   }
   HWND window = driver::WaitForWindow(installer->Id(), L"Veltrane installer");
   if (window == nullptr) {
     Say(L"no installer window");
-    return 1;
+    return nullptr;
   }
   if (auto question = driver::WaitForMessageBox(installer->Id(), 1500)) {
     Say(L"Reinstall question: \"" + question->text + L"\"");
@@ -226,7 +226,11 @@ int wmain(int argc, wchar_t** argv) {
   Say(L"Settings look: " + Look(window) + L"; path box \"" +
       driver::Text(ControlOf(window, Control::编辑框_路径)) + L"\"");
   Shot(window, L"look-settings");
+  return window;
+}
 
+// Clicks 开始安装 and follows the looks to Done; false, after saying why, when it is not reached.
+bool InstallThroughTheWindow(HWND window, const driver::Process& installer) {
   Say(L"Clicking 开始安装");
   driver::Click(ControlOf(window, Control::按钮_安装));
   const bool unpackingSeen = driver::WaitUntil(
@@ -240,13 +244,18 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (!driver::WaitUntil(
           [&] { return driver::IsVisible(ControlOf(window, Control::按钮_安装完成)); }, 120000)) {
-    if (auto box = driver::WaitForMessageBox(installer->Id(), 1000)) {
+    if (auto box = driver::WaitForMessageBox(installer.Id(), 1000)) {
       Say(L"Message: \"" + box->text + L"\"");
       Shot(box->window, L"failure-message");
     }
     Say(L"The installer did not reach its Done look: " + Look(window));
-    return 1;
+    return false;
   }
+  return true;
+}
+
+// Prints the Done look and what the installation left: the record, the files and path.dat.
+void ShowInstallation(HWND window) {
   driver::Settle(window);
   Say(L"Done look: " + Look(window) + L"; 编辑框1 \"" +
       driver::Text(ControlOf(window, Control::编辑框1)) + L"\"");
@@ -255,13 +264,27 @@ int wmain(int argc, wchar_t** argv) {
   Say(L"  files under C:\\Quorvale:");
   ListFiles(L"C:\\Quorvale", 0);
   ShowPathRecord();
+}
 
+// Clicks 安装完成并打开; true when the installer then ends with exit code 0.
+bool FinishAndOpen(HWND window, driver::Process& installer) {
   Say(L"Clicking 安装完成并打开");
   driver::Click(ControlOf(window, Control::按钮_安装完成));
-  const auto code = installer->WaitForExit(15000);
+  const auto code = installer.WaitForExit(15000);
   Say(code ? L"The installer ended with exit code " + std::to_wstring(*code)
            : std::wstring(L"The installer did not end"));
-  if (!code || *code != 0) return 1;
+  return code && *code == 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc > 1) g_shotDirectory = argv[1];
+  std::optional<driver::Process> installer;
+  HWND window = StartInstallerWindow(installer);
+  if (window == nullptr || !InstallThroughTheWindow(window, *installer)) return 1;
+  ShowInstallation(window);
+  if (!FinishAndOpen(window, *installer)) return 1;
   if (argc > 2 && std::wstring(argv[2]) == kUninstallSwitch) {
     Say(L"");
     Say(L"Removing the installation through its Apps entry");

@@ -1,0 +1,133 @@
+#include "table.h"
+
+namespace bench {
+
+namespace {
+
+constexpr SIZE_T kPrivateBytesAllowance = 4 * 1024 * 1024;
+// Everything the exe carries besides the payload, the uninstaller included.
+constexpr ULONGLONG kSizeOverheadLimit = 64 * 1024;
+
+std::string Mebibytes(std::optional<ULONGLONG> bytes) {
+  if (!bytes || *bytes == 0) return "n/a";
+  char text[48];
+  std::snprintf(text, sizeof(text), "%.2f MiB", static_cast<double>(*bytes) / (1024.0 * 1024.0));
+  return text;
+}
+
+std::string Bytes(std::optional<ULONGLONG> bytes) {
+  if (!bytes) return "n/a";
+  // Thousands separated, as the installer's documentation writes sizes.
+  const std::string digits = std::to_string(*bytes);
+  std::string grouped;
+  for (size_t index = 0; index < digits.size(); ++index) {
+    if (index > 0 && (digits.size() - index) % 3 == 0) grouped += ',';
+    grouped += digits[index];
+  }
+  return grouped;
+}
+
+std::optional<ULONGLONG> SizeOverhead(const Figures& figures) {
+  if (!figures.exeSize || !figures.payloadSize || *figures.payloadSize > *figures.exeSize) {
+    return std::nullopt;
+  }
+  return *figures.exeSize - *figures.payloadSize;
+}
+
+std::string Verdict(bool met) { return met ? "**met**" : "**not met**"; }
+
+}  // namespace
+
+void PrintTable(int runs, const Figures& veltrane, const Series& extractorMs,
+                const Series& pairedOverheadMs, const Series& launchCostMs,
+                const Series& ratioToSfx, const Figures& nsis, const Figures& sfx) {
+  const auto cell = [](const Figures& figures, const std::string& value) {
+    return figures.failure.empty() ? value : "failed: " + figures.failure;
+  };
+  const auto row = [&](const std::string& name, const std::string& a, const std::string& b,
+                       const std::string& c) {
+    Say("| " + name + " | " + a + " | " + b + " | " + c + " |");
+  };
+  char text[160];
+
+  Say("Runs per figure: " + std::to_string(runs) + "; times in ms as median (min–max).");
+  Say("");
+  row("", "Veltrane installer", "NSIS (solid LZMA, /S)", "7-Zip SFX (7zCon.sfx, -y -o)");
+  Say("|---|---|---|---|");
+  row("install time (ms)", cell(veltrane, veltrane.installMs.Describe("n/a")),
+      cell(nsis, nsis.installMs.Describe("n/a")), cell(sfx, sfx.installMs.Describe("n/a")));
+  row("extractor alone, same archive and command line (ms)", extractorMs.Describe("failed"), "–",
+      "–");
+  if (!veltrane.installMs.Empty() && !extractorMs.Empty()) {
+    const double overhead = veltrane.installMs.Median() - extractorMs.Median();
+    std::snprintf(text, sizeof(text), "%.0f ms = %.1f %% of the install time", overhead,
+                  100.0 * overhead / veltrane.installMs.Median());
+    row("installer's own overhead (medians)", text, "–", "–");
+  } else {
+    row("installer's own overhead (medians)", "n/a", "–", "–");
+  }
+  row("install − extractor of the same run (ms)", pairedOverheadMs.Describe("n/a"), "–", "–");
+  row("of the install: click to Unpacking look, archive written (ms)",
+      veltrane.writingMs.Describe("n/a"), "–", "–");
+  row("of the install: its extractor child's life, creation to exit (ms)",
+      veltrane.childExtractorMs.Describe("n/a"), "–", "–");
+  row("of the install: outside its extractor child's life (ms)",
+      veltrane.ownOverheadMs.Describe("n/a"), "–", "–");
+  row("bare extractor: starting and awaiting it, outside its own life (ms)",
+      launchCostMs.Describe("n/a"), "–", "–");
+  // What the installer adds to running the extractor: its time outside the child's life, less
+  // what starting and awaiting the same console program costs anyone.
+  std::optional<double> ownShare;
+  if (!veltrane.ownOverheadMs.Empty() && !launchCostMs.Empty()) {
+    const double own = veltrane.ownOverheadMs.Median() - launchCostMs.Median();
+    ownShare = 100.0 * own / veltrane.installMs.Median();
+    std::snprintf(text, sizeof(text), "%.0f ms = %.1f %% of the install time", own, *ownShare);
+    row("installer's own overhead (outside the child's life, less the bare launch cost)", text, "–",
+        "–");
+  }
+  if (!ratioToSfx.Empty()) {
+    std::snprintf(text, sizeof(text), "%.3f (%.3f–%.3f)", ratioToSfx.Median(), ratioToSfx.Min(),
+                  ratioToSfx.Max());
+    row("install time ÷ the SFX's of the same run", text, "–", "1");
+  }
+  row("start-up latency (ms)", cell(veltrane, veltrane.startupMs.Describe("n/a")),
+      cell(nsis, nsis.startupMs.Describe("n/a") + " to its wizard"),
+      cell(sfx, sfx.startupMs.Describe("n/a") + " to opening its archive (no window)"));
+  row("exe size (bytes)", Bytes(veltrane.exeSize), Bytes(nsis.exeSize), Bytes(sfx.exeSize));
+  row("payload carried (bytes)", Bytes(veltrane.payloadSize), Bytes(nsis.payloadSize),
+      Bytes(sfx.payloadSize));
+  row("size overhead = exe − payload (bytes)", Bytes(SizeOverhead(veltrane)),
+      Bytes(SizeOverhead(nsis)), Bytes(SizeOverhead(sfx)));
+  row("peak working set", Mebibytes(veltrane.peakWorkingSet), Mebibytes(nsis.peakWorkingSet),
+      Mebibytes(sfx.peakWorkingSet));
+  row("peak private bytes", Mebibytes(veltrane.peakPrivateBytes), Mebibytes(nsis.peakPrivateBytes),
+      Mebibytes(sfx.peakPrivateBytes));
+  row("idle private bytes (window shown)", Mebibytes(veltrane.idlePrivateBytes),
+      Mebibytes(nsis.idlePrivateBytes), "no window");
+  row("peak private bytes above idle", Mebibytes(veltrane.privateAboveIdle), "–", "–");
+  row("payload archive size", Mebibytes(veltrane.payloadSize), "", "");
+
+  Say("");
+  Say("Targets of the Veltrane installer:");
+  // Judged pair by pair: the machine's load drifts over a run, and each pair shares its moment.
+  Say("- install time no more than the 7-Zip SFX's (median of the per-run ratio): " +
+      (ratioToSfx.Empty() ? "**not measured**" : Verdict(ratioToSfx.Median() <= 1.0)));
+  const auto ownOverhead = SizeOverhead(veltrane);
+  std::snprintf(text, sizeof(text), "- size overhead at most %llu bytes: ", kSizeOverheadLimit);
+  Say(text + (ownOverhead ? Verdict(*ownOverhead <= kSizeOverheadLimit) : "**not measured**"));
+  Say("- idle private bytes no more than NSIS's: " +
+      (veltrane.failure.empty() && nsis.failure.empty()
+           ? Verdict(veltrane.idlePrivateBytes <= nsis.idlePrivateBytes)
+           : "**not measured**"));
+  Say("- peak private bytes at most 4 MiB above the idle process: " +
+      (veltrane.failure.empty() ? Verdict(veltrane.privateAboveIdle <= kPrivateBytesAllowance)
+                                : "**not measured**"));
+  const bool startupKnown =
+      !veltrane.startupMs.Empty() && !nsis.startupMs.Empty() && !sfx.startupMs.Empty();
+  Say("- start-up latency no worse than either peer's: " +
+      (startupKnown ? Verdict(veltrane.startupMs.Median() <= nsis.startupMs.Median() &&
+                              veltrane.startupMs.Median() <= sfx.startupMs.Median())
+                    : "**not measured**"));
+}
+
+}  // namespace bench
