@@ -6,10 +6,14 @@ archive itself. A bad archive would therefore only show up on a user's machine, 
 installation that "succeeds" and leaves no product behind. This check stops the build instead.
 
 Exit status 0 and the archive copied to --embed-as when it passes; 1 and one line
-"payload archive rejected: <path>: <reason>" on standard error when it does not.
+"payload archive rejected: <path>: <reason>" on standard error when it does not. An archive that
+passes but that 7-Zip would decode on one core only gets a warning line "payload archive warning:
+<path>: <reason>". Only the archive's start header and the headers of its LZMA2 chunks are read:
+a check of a multi-gigabyte (or sparse) file reads no gigabytes.
 """
 
 import argparse
+import lzma
 import os
 import shutil
 import string
@@ -20,8 +24,16 @@ import sys
 SIGNATURE = bytes([0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C])
 VERSION = (0, 4)
 START_HEADER_SIZE = 32
-# The record holds the archive's length in 32 bits.
-MAX_ARCHIVE_SIZE = 0xFFFFFFFF
+# The installer's image holds the archive, and a 32-bit process maps its image below 2 GB: from
+# the image base 0x00400000 to 0x68000000, where Wine's loader keeps the room for a program's
+# image (Windows leaves more, up to 0x7FFEFFFF), less 4 MiB for the installer's own code, data and
+# the uninstaller it carries. The README says why the exe is not large-address aware.
+IMAGE_BASE = 0x00400000
+IMAGE_ROOM_END = 0x68000000
+OWN_IMAGE_ALLOWANCE = 4 * 1024 * 1024
+MAX_ARCHIVE_SIZE = IMAGE_ROOM_END - IMAGE_BASE - OWN_IMAGE_ALLOWANCE
+# Above this size a vendor archive should let 7-Zip decode on every core.
+ONE_STREAM_WARNING_SIZE = 64 * 1024 * 1024
 START_PROGRAM = "brisel/startup.exe"
 # Windows finds a file whatever the case of its name's letters. Only ASCII letters are folded:
 # the start program's name is ASCII, and a wider folding could accept a name Windows keeps apart.
@@ -32,20 +44,23 @@ class Rejected(Exception):
     """The archive may not be embedded; the message says why."""
 
 
-def check_start_header(data):
-    if len(data) < START_HEADER_SIZE or not data.startswith(SIGNATURE):
+def check_start_header(head, size):
+    """Checks the 32-byte start header against the file's size; returns the end header's place."""
+    if len(head) < START_HEADER_SIZE or not head.startswith(SIGNATURE):
         raise Rejected("not a 7z archive: it does not begin with the signature 37 7A BC AF 27 1C")
-    version = (data[6], data[7])
+    version = (head[6], head[7])
     if version != VERSION:
         raise Rejected(f"7z format version {version[0]}.{version[1]}, expected 0.4")
-    next_offset, next_size = struct.unpack_from("<QQ", data, 12)
+    next_offset, next_size = struct.unpack_from("<QQ", head, 12)
     end = START_HEADER_SIZE + next_offset + next_size
-    if end != len(data):
+    if end != size:
         raise Rejected(
             f"truncated or padded: its start header puts the end at byte {end} "
-            f"(32 + {next_offset} + {next_size}), but the file has {len(data)} bytes")
-    if len(data) > MAX_ARCHIVE_SIZE:
-        raise Rejected(f"{len(data)} bytes do not fit the record's 32-bit length")
+            f"(32 + {next_offset} + {next_size}), but the file has {size} bytes")
+    if size > MAX_ARCHIVE_SIZE:
+        raise Rejected(f"{size} bytes exceed the {MAX_ARCHIVE_SIZE} bytes a 32-bit installer can "
+                       f"map as part of its image")
+    return START_HEADER_SIZE + next_offset, next_size
 
 
 def parse_listing(text):
@@ -76,11 +91,14 @@ def windows_path(path):
 
 
 def check_contents(sevenzip, path, allow_missing_startup):
-    """Checks what the archive holds; returns the total size of its files once unpacked."""
-    # A wrong password keeps 7-Zip from asking for one on the terminal.
+    """Checks what the archive holds; returns its files (path and unpacked size), in the order
+    7-Zip lists and unpacks them."""
+    # A wrong password keeps 7-Zip from asking for one on the terminal; a UTF-8 locale makes it
+    # print every name as it is, whatever the build machine's locale.
     listing = subprocess.run([sevenzip, "l", "-slt", "-t7z", "-pnot-the-password", "--", path],
                              stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                             errors="replace")
+                             encoding="utf-8", errors="replace",
+                             env={**os.environ, "LC_ALL": "C.UTF-8"})
     output = listing.stdout + listing.stderr
     if "Cannot open encrypted archive" in output or "Wrong password" in output:
         raise Rejected("encrypted: its headers need a password, which the installer cannot give")
@@ -96,15 +114,181 @@ def check_contents(sevenzip, path, allow_missing_startup):
     if not has_start_program and not allow_missing_startup:
         raise Rejected("it lacks brisel\\startup.exe, the program the installer starts after "
                        "unpacking")
-    return sum(int(entry.get("Size") or 0) for entry in entries if not is_folder(entry))
+    return [(entry["Path"], int(entry.get("Size") or 0)) for entry in entries
+            if not is_folder(entry)]
 
 
-def write_facts(path, unpacked_size):
-    """The facts the installer needs of its payload, as an assembler include beside the archive."""
+class HeaderReader:
+    """Reads the fields of a 7z header: bytes and 7z's variable-length numbers."""
+
+    def __init__(self, data):
+        self.data = data
+        self.at = 0
+
+    def byte(self):
+        self.at += 1
+        return self.data[self.at - 1]
+
+    def bytes(self, count):
+        self.at += count
+        return self.data[self.at - count:self.at]
+
+    def number(self):
+        first = self.byte()
+        mask, value = 0x80, 0
+        for index in range(8):
+            if not first & mask:
+                return value | (first & (mask - 1)) << (8 * index)
+            value |= self.byte() << (8 * index)
+            mask >>= 1
+        return value
+
+    def skip_digests(self, count):
+        defined = count if self.byte() else bin(int.from_bytes(self.bytes((count + 7) // 8),
+                                                               "big")).count("1")
+        self.bytes(4 * defined)
+
+
+# Property ids of 7z headers, and the two methods that decode as one stream unless split.
+K_END, K_HEADER, K_MAIN_STREAMS, K_PACK_INFO, K_UNPACK_INFO = 0x00, 0x01, 0x04, 0x06, 0x07
+K_SIZE, K_ENCODED_HEADER = 0x09, 0x17
+LZMA, LZMA2 = b"\x03\x01\x01", b"\x21"
+
+
+def read_folder(reader):
+    """One folder of an UnpackInfo: its coders and how many packed streams feed it."""
+    coders, inputs, outputs = [], 0, 0
+    for _ in range(reader.number()):
+        flags = reader.byte()
+        method = reader.bytes(flags & 0x0F)
+        ins, outs = (reader.number(), reader.number()) if flags & 0x10 else (1, 1)
+        properties = reader.bytes(reader.number()) if flags & 0x20 else b""
+        coders.append((method, properties))
+        inputs, outputs = inputs + ins, outputs + outs
+    bind_pairs = outputs - 1
+    for _ in range(2 * bind_pairs):
+        reader.number()
+    packed = inputs - bind_pairs
+    if packed > 1:
+        for _ in range(packed):
+            reader.number()
+    return {"coders": coders, "packed": packed, "outputs": outputs}
+
+
+def read_streams(reader):
+    """The pack streams' place and sizes and each folder, from a StreamsInfo."""
+    pack_pos, pack_sizes, folders = 0, [], []
+    while (kind := reader.byte()) in (K_PACK_INFO, K_UNPACK_INFO):
+        if kind == K_PACK_INFO:
+            pack_pos, count = reader.number(), reader.number()
+            while (field := reader.byte()) != K_END:
+                if field == K_SIZE:
+                    pack_sizes = [reader.number() for _ in range(count)]
+                else:
+                    reader.skip_digests(count)
+        else:
+            reader.byte()  # kFolder
+            count = reader.number()
+            reader.byte()  # the folders follow here, not in another stream
+            folders = [read_folder(reader) for _ in range(count)]
+            reader.byte()  # kCodersUnPackSize
+            for folder in folders:
+                folder["unpack_sizes"] = [reader.number() for _ in range(folder["outputs"])]
+            while reader.byte() != K_END:
+                reader.skip_digests(len(folders))
+    return pack_pos, pack_sizes, folders
+
+
+def decode_lzma(packed, properties, size):
+    """An LZMA stream as 7z headers are packed: raw, without an end marker."""
+    lc_lp_pb = properties[0]
+    filters = [{"id": lzma.FILTER_LZMA1, "lc": lc_lp_pb % 9, "lp": lc_lp_pb // 9 % 5,
+                "pb": lc_lp_pb // 45, "dict_size": int.from_bytes(properties[1:5], "little")}]
+    return lzma.LZMADecompressor(lzma.FORMAT_RAW, filters=filters).decompress(packed, size)
+
+
+def read_main_streams(archive, header_at, header_size):
+    """The pack streams and folders of the archive's files; None for a header of another shape."""
+    archive.seek(header_at)
+    reader = HeaderReader(archive.read(header_size))
+    kind = reader.byte()
+    if kind == K_ENCODED_HEADER:
+        pack_pos, pack_sizes, folders = read_streams(reader)
+        if len(folders) != 1 or folders[0]["coders"][0][0] != LZMA:
+            return None
+        archive.seek(START_HEADER_SIZE + pack_pos)
+        reader = HeaderReader(decode_lzma(archive.read(pack_sizes[0]),
+                                          folders[0]["coders"][0][1],
+                                          folders[0]["unpack_sizes"][0]))
+        kind = reader.byte()
+    if kind != K_HEADER or reader.byte() != K_MAIN_STREAMS:
+        return None
+    return read_streams(reader)
+
+
+def lzma2_blocks(archive, offset, end):
+    """How many independently decodable blocks an LZMA2 stream holds, counted up to two: each
+    begins with a chunk that resets the dictionary. Reads only the chunks' few header bytes."""
+    blocks = 0
+    while offset < end and blocks < 2:
+        archive.seek(offset)
+        head = archive.read(6)
+        control = head[0] if head else 0
+        if control == 0x00:
+            break
+        if control in (0x01, 0x02):
+            blocks += control == 0x01
+            offset += 3 + int.from_bytes(head[1:3], "big") + 1
+        elif control >= 0x80:
+            blocks += control >= 0xE0
+            offset += (6 if control >= 0xC0 else 5) + int.from_bytes(head[3:5], "big") + 1
+        else:
+            break
+    return blocks
+
+
+def decodes_on_one_core(path, header_at, header_size):
+    """Whether 7-Zip would decode the archive's largest folder as one stream: LZMA, or LZMA2 in a
+    single block."""
+    with open(path, "rb") as archive:
+        streams = read_main_streams(archive, header_at, header_size)
+        if not streams:
+            return False
+        pack_pos, pack_sizes, folders = streams
+        offset, largest = START_HEADER_SIZE + pack_pos, None
+        for folder in folders:
+            size = sum(pack_sizes[:folder["packed"]])
+            pack_sizes = pack_sizes[folder["packed"]:]
+            if largest is None or size > largest[1]:
+                largest = (offset, size, folder)
+            offset += size
+        if largest is None:
+            return False
+        start, size, folder = largest
+        methods = [method for method, _ in folder["coders"]]
+        if LZMA in methods:
+            return True
+        return LZMA2 in methods and folder["packed"] == 1 and \
+            lzma2_blocks(archive, start, start + size) < 2
+
+
+def write_facts(path, files):
+    """The facts the installer needs of its payload, as an assembler include beside the archive:
+    the unpacked total, and a macro laying out every file that has bytes, in unpacking order, as
+    its size (64 bits, little-endian) and its path below the install root (UTF-8, with
+    backslashes, ending in a zero byte), for the progress of an installation."""
+    lines = ["/* Generated from the archive's listing. */",
+             f"        .set payload_unpacked_size, {sum(size for _, size in files)}",
+             "        .macro payload_files"]
+    for name, size in files:
+        if size:
+            encoded = name.replace("/", "\\").encode("utf-8") + b"\0"
+            lines.append(f"        .quad {size}")
+            lines.append("        .byte " + ",".join(str(byte) for byte in encoded))
+    lines.append("        .endm")
     partial = path + ".partial"
     with open(partial, "w", encoding="ascii") as facts:
-        facts.write(f"/* Generated from the archive's listing. */\n"
-                    f"        .set payload_unpacked_size, {unpacked_size}\n")
+        facts.write("\n".join(lines) + "\n")
     os.replace(partial, path)
 
 
@@ -121,11 +305,12 @@ def main():
     try:
         try:
             with open(args.archive, "rb") as archive:
-                data = archive.read()
+                head = archive.read(START_HEADER_SIZE)
+                size = os.fstat(archive.fileno()).st_size
         except OSError as error:
             raise Rejected(f"cannot be read: {error.strerror}") from error
-        check_start_header(data)
-        unpacked_size = check_contents(args.sevenzip, args.archive, args.allow_missing_startup)
+        header_at, header_size = check_start_header(head, size)
+        files = check_contents(args.sevenzip, args.archive, args.allow_missing_startup)
     except Rejected as rejection:
         print(f"payload archive rejected: {args.archive}: {rejection}", file=sys.stderr)
         # An archive accepted earlier must not stay in place as if this one had been.
@@ -134,8 +319,13 @@ def main():
                 os.remove(stale)
         return 1
 
+    if size > ONE_STREAM_WARNING_SIZE and decodes_on_one_core(args.archive, header_at,
+                                                               header_size):
+        print(f"payload archive warning: {args.archive}: 7-Zip decodes it as one stream, on one "
+              f"core; pack it as multi-block LZMA2 (7zz a -t7z -m0=LZMA2:d=24:c=32m -ms=on "
+              f"-mmt=on) to unpack on every core", file=sys.stderr)
     if args.facts_as:
-        write_facts(args.facts_as, unpacked_size)
+        write_facts(args.facts_as, files)
     if args.embed_as:
         # Through a temporary name, so that an interrupted copy never looks like an accepted one.
         partial = args.embed_as + ".partial"

@@ -172,6 +172,30 @@ class PayloadValidation(unittest.TestCase):
         self.assertEqual((result.returncode, result.stderr), (0, ""))
         self.assertTrue(os.path.exists(target))
 
+    def test_rejects_an_archive_larger_than_a_32_bit_installer_can_map_without_reading_it(self):
+        size = 1_736_441_857  # one byte past the limit: a sparse file, only its head is written
+        head = bytearray(self.good_bytes[:32])
+        head[12:28] = (size - 32 - 37).to_bytes(8, "little") + (37).to_bytes(8, "little")
+        archive = self.write("too-large.7z", bytes(head))
+        os.truncate(archive, size)
+        self.assert_rejected(archive, f"{size} bytes exceed the 1736441856 bytes a 32-bit "
+                             "installer can map as part of its image")
+
+    def test_warns_only_when_a_large_archive_would_decode_on_one_core(self):
+        os.makedirs(os.path.join(self.folder, "large", "brisel"))
+        with open(os.path.join(self.folder, "large", "brisel", "startup.exe"), "wb") as file:
+            file.write(os.urandom(65 * 1024 * 1024))  # does not pack: the archive is as large
+        for switches, warned in ((("-mmt=1",), True), (("-m0=LZMA2:c=32m", "-mmt=2"), False)):
+            archive = self.pack(f"large{len(switches)}.7z", "brisel", inside="large",
+                                switches=("-mx=1", *switches))
+            result = run_tool("validate_payload.py", archive, "--sevenzip", SEVENZIP)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            expected = (f"payload archive warning: {archive}: 7-Zip decodes it as one stream, on "
+                        "one core; pack it as multi-block LZMA2 (7zz a -t7z -m0=LZMA2:d=24:c=32m "
+                        "-ms=on -mmt=on) to unpack on every core\n") if warned else ""
+            self.assertEqual(result.stderr, expected, switches)
+            os.remove(archive)
+
     def test_rejects_a_missing_file(self):
         missing = os.path.join(self.folder, "nothing-here.7z")
         self.assert_rejected(missing, "cannot be read: No such file or directory")
