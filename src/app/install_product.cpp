@@ -5,11 +5,10 @@
 #include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/uninstaller_program.h"
+#include "app/unpack.h"
 #include "fs/files.h"
 #include "fs/path_record.h"
 #include "runtime/files.h"
-#include "runtime/payload.h"
-#include "runtime/process.h"
 #include "ui/main_window.h"
 
 void InstallProduct() {
@@ -34,25 +33,15 @@ void InstallProduct() {
   if (fs::DirectoryExists(texts.oldFolder)) (void)fs::DeleteTree(texts.oldFolder);
   ui::ShowLook(ui::Look::Writing);
 
-  // One write straight from the constant data: the archive is never copied or unpacked here.
-  if (!runtime::WriteFile(texts.archivePath, {runtime::PayloadArchive()})) {
-    fail(kArchiveWriteFailed);
-    return;
-  }
-  ui::ShowLook(ui::Look::Unpacking);
-  // The extractor's wait blocks the window: "正在解压....." must be on screen before it starts.
-  ui::PaintNow();
-
-  // An extractor that started but failed has not installed the product: its exit code decides.
-  unsigned long exitCode = 0;
-  const bool unpacked = runtime::RunProgram(ExtractorCommandLine(fs::OwnDirectory(), root), true,
-                                            runtime::kShowHidden, &exitCode) &&
-                        exitCode == 0;
-  // Clicks made on the frozen window would land on whatever button stands there now.
-  ui::DiscardQueuedInput();
-  if (!unpacked) {
-    fail(kUnpackFailed);
-    return;
+  switch (WriteAndUnpack(texts.archivePath, ExtractorCommandLine(fs::OwnDirectory(), root), root)) {
+    case UnpackResult::WriteFailed:
+      fail(kArchiveWriteFailed);
+      return;
+    case UnpackResult::UnpackFailed:
+      fail(kUnpackFailed);
+      return;
+    case UnpackResult::Unpacked:
+      break;
   }
   // Without it the product can still be used; Settings then cannot remove it, nothing else fails.
   (void)runtime::WriteFile(texts.uninstallerPath, {UninstallerProgram()});

@@ -14,4 +14,8 @@ namespace runtime {
 // Bytes of all the archive's files once unpacked, as the build read them from its listing.
 [[nodiscard]] std::uint64_t PayloadUnpackedSize();
 
+// The archive's files that have bytes, in the order 7-Zip unpacks them, as the build read them
+// from its listing: a table to read with TakePayloadFile (payload_record.h).
+[[nodiscard]] ByteView PayloadFileTable();
+
 }  // namespace runtime

@@ -1,12 +1,13 @@
 /* The payload record in the exe's read-only data: marker 1, the archive's length, the archive.
    The assembler takes the archive file verbatim with .incbin, so a multi-megabyte payload costs
-   no compile time (a generated C++ array of that size would), and ".rdata" with flags "dr" puts it
-   in the image's read-only section, mapped from the exe file and never copied. The build checks
-   the archive and places it as brisel.7z on the assembler's include path (-Wa,-I), with the facts
-   it read from the archive's listing beside it. */
+   no compile time (a generated C++ array of that size would). The record has a read-only section
+   of its own, ".payload" (flags "dr"), which the build places at a page-aligned file offset after
+   linking: Windows and Wine then map it from the exe file instead of reading it into private
+   memory. The build checks the archive and places it as brisel.7z on the assembler's include path
+   (-Wa,-I), with the facts it read from the archive's listing beside it. */
         .include "brisel.facts.inc"
 
-        .section .rdata,"dr"
+        .section .payload,"dr"
         .p2align 2
         .globl veltrane_payload_record
         .globl veltrane_payload_record_end
@@ -18,7 +19,16 @@ archive_start:
 archive_end:
 veltrane_payload_record_end:
 
+        .section .rdata,"dr"
         .p2align 3
         .globl veltrane_payload_unpacked_size
 veltrane_payload_unpacked_size:
         .quad payload_unpacked_size
+
+/* Every file of the archive that has bytes, in the order 7-Zip writes them: its size, then its
+   path below the install root. */
+        .globl veltrane_payload_files
+        .globl veltrane_payload_files_end
+veltrane_payload_files:
+        payload_files
+veltrane_payload_files_end:

@@ -1,5 +1,6 @@
 #include "runtime/payload_record.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -21,6 +22,20 @@ ByteView ArchiveInRecord(ByteView record) {
   const std::uint32_t length = ReadLittleEndian32(record.subspan(kFieldSize, kFieldSize));
   if (length > record.size() - kHeadSize) return {};
   return record.subspan(kHeadSize, length);
+}
+
+bool TakePayloadFile(ByteView& table, PayloadFile& file) {
+  constexpr std::size_t kSizeField = 8;
+  if (table.size() <= kSizeField) return false;
+  const ByteView path = table.subspan(kSizeField);
+  const auto end = std::find(path.begin(), path.end(), std::uint8_t{0});
+  if (end == path.end()) return false;
+  file.size = ReadLittleEndian32(table.first(kFieldSize)) |
+              std::uint64_t{ReadLittleEndian32(table.subspan(kFieldSize, kFieldSize))} << 32;
+  file.path = std::string_view(reinterpret_cast<const char*>(path.data()),
+                               static_cast<std::size_t>(end - path.begin()));
+  table = path.subspan(file.path.size() + 1);
+  return true;
 }
 
 }  // namespace runtime

@@ -55,10 +55,8 @@ ScopedHandle OpenInheritableNullDevice() {
                                   0, nullptr));
 }
 
-}  // namespace
-
-bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned long* exitCode,
-                const ProcessApi& api) {
+// The start both RunProgram and StartProgram make; the process's handle, or an invalid one.
+ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi& api) {
   const int mode = std::clamp(showMode, kShowHidden, kShowMinimize);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -94,10 +92,22 @@ bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned 
   PROCESS_INFORMATION started{};
   if (!api.createProcess(nullptr, mutableCommandLine.data(), nullptr, nullptr, inherit, flags,
                          nullptr, nullptr, &startup.StartupInfo, &started)) {
-    return false;
+    return {};
   }
-  const ScopedHandle process(started.hProcess);
   const ScopedHandle thread(started.hThread);
+  return ScopedHandle(started.hProcess);
+}
+
+}  // namespace
+
+ScopedHandle StartProgram(std::string_view commandLine, int showMode) {
+  return Start(commandLine, showMode, {});
+}
+
+bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned long* exitCode,
+                const ProcessApi& api) {
+  const ScopedHandle process = Start(commandLine, showMode, api);
+  if (!process.Valid()) return false;
   if (wait) {
     WaitForSingleObject(process.Get(), INFINITE);
     DWORD code = 0;

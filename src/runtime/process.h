@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "runtime/scoped_handle.h"
+
 namespace runtime {
 
 // Show modes of RunProgram and OpenWithShell: 1 hidden, 2 normal, 3 minimized, 4 maximized,
@@ -17,6 +19,10 @@ inline constexpr int kShowHidden = 1, kShowNormal = 2, kShowMinimized = 3, kShow
 struct ProcessApi {
   decltype(&::CreateProcessW) createProcess = &::CreateProcessW;
 };
+
+// Starts the command line as RunProgram does, without waiting: the process's handle, to wait on
+// and read; an invalid one, with nothing else done, when it could not be started.
+[[nodiscard]] ScopedHandle StartProgram(std::string_view commandLine, int showMode);
 
 // Starts the command line as it is (no inherited handles, the caller's environment and directory)
 // with the show mode, clamped to 1..6; a hidden console program gets no console window at all.

@@ -17,11 +17,12 @@ enum class Control : int {
   编辑框_路径,
   标签2,
   标签_正在解压,
+  进度条_解压,
 };
 
-inline constexpr int kControlCount = 12;
+inline constexpr int kControlCount = 13;
 inline constexpr int kFirstControlId = static_cast<int>(Control::编辑框1);
-static_assert(static_cast<int>(Control::标签_正在解压) - kFirstControlId + 1 == kControlCount,
+static_assert(static_cast<int>(Control::进度条_解压) - kFirstControlId + 1 == kControlCount,
               "kControlCount counts every control of the list");
 
 }  // namespace ui

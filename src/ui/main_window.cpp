@@ -1,7 +1,9 @@
 #include "ui/main_window.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -13,7 +15,7 @@ namespace ui {
 
 namespace {
 
-enum class Kind { Edit, PushButton, CheckBox, Label, LinkLabel, Component };
+enum class Kind { Edit, PushButton, CheckBox, Label, LinkLabel, Component, ProgressBar };
 
 // Fonts of the layout. Default is the window system's default GUI font.
 enum class FontStyle { Default, Note, Caption, Heading };
@@ -51,6 +53,9 @@ constexpr std::array<ControlLayout, kControlCount> kLayout{{
     {Control::标签2, Kind::Label, "安装路径：", 16, 152, 112, 40, true, false, FontStyle::Caption},
     {Control::标签_正在解压, Kind::Label, "正在解压.....", 112, 88, 280, 48, false, false,
      FontStyle::Heading},
+    // Under the heading's rectangle, above 标签2 and the path box.
+    {Control::进度条_解压, Kind::ProgressBar, "", 112, 138, 280, 12, false, false,
+     FontStyle::Default},
 }};
 
 // Every control once, in the window's order: the i-th holds the first id plus i.
@@ -63,15 +68,20 @@ static_assert([] {
 
 // The controls that tell the installation's progress, in the order a change of look switches
 // them, and which of them each look shows (indexed by Look).
-constexpr std::array kProgressControls = {Control::标签_安装, Control::标签_正在解压,
+constexpr std::array kProgressControls = {Control::标签_安装,     Control::标签_正在解压,
                                           Control::标签_安装完成, Control::按钮_安装,
-                                          Control::按钮_安装完成};
+                                          Control::按钮_安装完成, Control::进度条_解压};
 constexpr std::array<std::array<bool, kProgressControls.size()>, 4> kLookVisibility{{
-    {true, false, false, true, false},   // Settings
-    {false, false, false, true, false},  // Writing
-    {false, true, false, true, false},   // Unpacking
-    {false, false, true, false, true},   // Done
+    {true, false, false, true, false, false},   // Settings
+    {false, false, false, true, false, false},  // Writing
+    {false, true, false, true, false, true},    // Unpacking
+    {false, false, true, false, true, false},   // Done
 }};
+
+// The progress bar's range: fine enough for a step every 0.01 %.
+constexpr int kProgressSteps = 10000;
+// How often WaitWhileBusy calls its tick at the latest, in milliseconds.
+constexpr DWORD kBusyTickMilliseconds = 100;
 
 constexpr wchar_t kWindowClass[] = L"VeltraneInstallerWindow";
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
@@ -119,11 +129,20 @@ WNDPROC g_staticProc = nullptr;
 // threads send, in the middle of a handler.
 DWORD g_inputValidFrom = 0;
 bool g_inputHasCutOff = false;
+// Set while WaitWhileBusy runs: nothing may start another step of the installation or end it.
+bool g_busy = false;
 
 bool IsInput(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
          (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// Mouse input in a client area and keys other than the system's (Alt+F4, the window menu): what
+// reaches the controls.
+bool IsControlInput(UINT message) {
+  return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
+         message == WM_KEYUP || message == WM_CHAR || message == WM_DEADCHAR;
 }
 
 bool IsStaleInput(const MSG& message) {
@@ -201,7 +220,7 @@ void LayOutControls(UINT dpi) {
     SetWindowPos(control, nullptr, Scale(layout.left, dpi), Scale(layout.top, dpi),
                  Scale(layout.width, dpi), Scale(layout.height, dpi),
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    if (layout.kind != Kind::Component) {
+    if (layout.kind != Kind::Component && layout.kind != Kind::ProgressBar) {
       SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts, layout.font)),
                    TRUE);
     }
@@ -216,7 +235,7 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
     case WM_NCHITTEST:
       return HTCLIENT;
     case WM_LBUTTONDOWN:
-      if (g_bindings.pathLabelPressed != nullptr) {
+      if (!g_busy && g_bindings.pathLabelPressed != nullptr) {
         g_bindings.pathLabelPressed(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
                                     static_cast<int>(wParam));
       }
@@ -232,7 +251,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       if (g_bindings.created != nullptr) g_bindings.created();
       return 0;
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
+      if (!g_busy && HIWORD(wParam) == BN_CLICKED) {
         const auto id = static_cast<Control>(LOWORD(wParam));
         if (id == Control::按钮_安装 && g_bindings.installClicked != nullptr) {
           g_bindings.installClicked();
@@ -260,6 +279,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+      if (g_busy && (wParam & 0xFFF0) == SC_CLOSE) return 0;
+      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_CLOSE:
+      if (!g_busy) DestroyWindow(window);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -269,6 +294,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 bool RegisterClasses(HINSTANCE instance) {
+  const INITCOMMONCONTROLSEX progressClass{sizeof progressClass, ICC_PROGRESS_CLASS};
+  if (!InitCommonControlsEx(&progressClass)) return false;
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = MainWindowProc;
@@ -315,6 +342,9 @@ HWND CreateControl(HINSTANCE instance, const ControlLayout& layout) {
       className = kLinkLabelClass;
       style |= SS_LEFT;
       break;
+    case Kind::ProgressBar:
+      className = PROGRESS_CLASSW;
+      break;
     case Kind::Label:
     case Kind::Component:
       style |= SS_LEFT;
@@ -348,6 +378,7 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
     if (CreateControl(instance, layout) == nullptr) return false;
   }
   LayOutControls(dpi);
+  SendMessageW(ControlWindow(Control::进度条_解压), PBM_SETRANGE32, 0, kProgressSteps);
   ShowWindow(g_window, SW_SHOWNORMAL);
   UpdateWindow(g_window);
   return PostMessageW(g_window, kCreatedMessage, 0, 0) != FALSE;
@@ -376,7 +407,44 @@ void ShowLook(Look look) {
   }
 }
 
-void PaintNow() { RedrawWindow(g_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+void SetProgress(std::uint64_t done, std::uint64_t total) {
+  const std::uint64_t steps =
+      total == 0 ? kProgressSteps : std::min(done, total) * kProgressSteps / total;
+  SendMessageW(ControlWindow(Control::进度条_解压), PBM_SETPOS, static_cast<WPARAM>(steps), 0);
+}
+
+void WaitWhileBusy(HANDLE object, void (*tick)(void* context), void* context) {
+  g_busy = true;
+  const HMENU systemMenu = GetSystemMenu(g_window, FALSE);
+  EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+  bool quit = false;
+  WPARAM quitCode = 0;
+  for (;;) {
+    tick(context);
+    const DWORD ticked = GetTickCount();
+    DWORD elapsed = 0;
+    // Messages are handled the moment they arrive; the tick comes at its time between them.
+    for (; elapsed < kBusyTickMilliseconds; elapsed = GetTickCount() - ticked) {
+      const DWORD woken = MsgWaitForMultipleObjectsEx(1, &object, kBusyTickMilliseconds - elapsed,
+                                                      QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      if (woken != WAIT_OBJECT_0 + 1) break;
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+          quit = true;
+          quitCode = message.wParam;
+        } else if (!IsControlInput(message.message)) {
+          TranslateMessage(&message);
+          DispatchMessageW(&message);
+        }
+      }
+    }
+    if (WaitForSingleObject(object, 0) != WAIT_TIMEOUT) break;
+  }
+  EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+  g_busy = false;
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
 
 void DiscardQueuedInput() {
   g_inputValidFrom = GetTickCount();

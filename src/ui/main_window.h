@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,21 +36,27 @@ void SetVisible(Control control, bool visible);
 enum class Look {
   Settings,   // 标签_安装 and 按钮_安装: at start
   Writing,    // 按钮_安装 only: the archive is being written
-  Unpacking,  // 标签_正在解压 and 按钮_安装: the extractor runs
+  Unpacking,  // 标签_正在解压, 进度条_解压 and 按钮_安装: the extractor runs
   Done,       // 标签_安装完成 and 按钮_安装完成
 };
 
 // Switches the window to the look: the progress controls are shown or hidden one after another,
-// 标签_安装, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成.
+// 标签_安装, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成, 进度条_解压.
 void ShowLook(Look look);
 
-// Paints every pending change of the window now, not at the next message: for a look that must be
-// seen while the thread is about to block.
-void PaintNow();
+// Sets 进度条_解压 to `done` bytes of `total` (full for a total of 0).
+void SetProgress(std::uint64_t done, std::uint64_t total);
 
-// Makes the message loop drop the mouse and keyboard input that queued up until now, while the
-// thread was blocked. Windows gives queued input to a window only when it is read, so clicks made
-// on a frozen window would otherwise land on whatever control has taken their place by then.
+// Handles the window's messages until `object` is signalled, calling `tick` with `context` at
+// least every 100 ms, so the window repaints, moves, minimises and follows a change of DPI while
+// work goes on elsewhere. Meanwhile it ignores whatever would start another step of the
+// installation: clicks and keys on its controls, a press on 标签3, and closing (the close button,
+// Alt+F4 and WM_CLOSE; the close button is greyed). A quit message is posted again afterwards.
+void WaitWhileBusy(HANDLE object, void (*tick)(void* context), void* context);
+
+// Makes the message loop drop the mouse and keyboard input that queued up until now. Windows
+// gives queued input to a window only when it is read, so clicks made while it was busy would
+// otherwise land on whatever control has taken their place by then.
 void DiscardQueuedInput();
 
 // A copy of an edit box's current text, as GBK.

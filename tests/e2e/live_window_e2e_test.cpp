@@ -1,0 +1,81 @@
+// The window while a game-sized payload unpacks: a stand-in extractor writes the payload's files
+// slowly, as 7-Zip writes a large archive's.
+// windows.h first: commctrl.h builds on its types.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2e/installer_fixture.h"
+#include "runtime/payload.h"
+#include "runtime/payload_record.h"
+
+namespace e2e {
+namespace {
+
+using ui::Control;
+
+constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
+
+// The embedded payload's files in unpacking order, as lines "path<TAB>size" for the stand-in.
+std::string PayloadFileList() {
+  std::string list;
+  runtime::ByteView table = runtime::PayloadFileTable();
+  for (runtime::PayloadFile file; runtime::TakePayloadFile(table, file);) {
+    list += std::string(file.path) + "\t" + std::to_string(file.size) + "\n";
+  }
+  return list;
+}
+
+TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallAndCloseWhileTheBarMovesForward) {
+  LayOut(kSetup, Extractor::StandIn);
+  WriteBytes(std::wstring(kSetup) + L"\\lib\\files.txt", Bytes(PayloadFileList()));
+  WriteBytes(std::wstring(kSetup) + L"\\lib\\pause.txt", Bytes("150"));
+  Launch();
+  const HWND bar = ControlOf(Control::进度条_解压);
+  const auto full = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+  driver::Click(ControlOf(Control::按钮_安装));
+  ASSERT_TRUE(driver::WaitUntil([&] { return Look() == kUnpackingLook; }, 10000));
+  EXPECT_TRUE(driver::IsVisible(bar));
+
+  std::vector<int> positions;
+  bool interrupted = false;
+  while (Look() == kUnpackingLook) {
+    // Pumping is never more than a tick away; a second allows for a loaded machine.
+    ASSERT_TRUE(driver::Settle(window_, 1000)) << "after " << positions.size() << " readings";
+    positions.push_back(static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0)));
+    if (!interrupted && positions.back() > 0) {
+      interrupted = true;
+      PostMessageW(window_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+      EXPECT_TRUE(driver::WaitUntil([&] { return IsIconic(window_) != FALSE; }, 2000));
+      PostMessageW(window_, WM_SYSCOMMAND, SC_RESTORE, 0);
+      PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+      driver::Click(ControlOf(Control::按钮_安装));
+      driver::PressMouse(ControlOf(Control::标签3), 5, 5);
+    }
+    Sleep(50);
+  }
+  ASSERT_EQ(Look(), kDoneLook);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), full) << "full at the Done look";
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << "never moves back";
+  EXPECT_GE(std::count_if(positions.begin(), positions.end(),
+                          [full](int position) { return position > 0 && position < full; }),
+            3)
+      << "moves with the bytes written";
+  EXPECT_TRUE(interrupted);
+  EXPECT_FALSE(ErrorBox(1000)) << "no folder dialog and no second installation";
+  EXPECT_TRUE(installer_.Running()) << "closing was ignored";
+  EXPECT_FALSE(IsIconic(window_));
+  const auto installed = RecordValue(L"installer");
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->bytes, Dword(1));
+}
+
+}  // namespace
+}  // namespace e2e
