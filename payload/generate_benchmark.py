@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
-"""Generates a brisel folder of the real product's size and shape, for benchmarks.
+"""Generates a brisel folder of the real product's size and shape, for benchmarks, or of a game's.
 
 The real product is one top-level folder `brisel` with 5 sub-folders (6 folders in all) holding 26
 files, 38,852,716 bytes unpacked, which 7-Zip packs to about 11.8 MB. The generated folder has the
 same counts and exactly that unpacked size, and a similar mix: x86 executables (packed in a BCJ
 block), data that packs well (texts, tables, maps) and data that does not (media).
+
+A game-sized folder (--size) keeps the shape, the two programs beside `data\maps\...`, at any
+size: half of it media that is already compressed (textures, sounds, movies), the rest code, maps,
+texts and two hundred small scripts, each kind a fixed share of the size.
 
 The output depends only on this script and the two real programs passed in: the same inputs give
 the same bytes on every run (CPython's Mersenne Twister with fixed seeds).
@@ -47,6 +51,18 @@ LAYOUT = [
     ("license.txt", "text", 30_000),
 ]
 PROGRAMS = ("brisel.exe", "startup.exe")
+
+# A game's files as shares of its size, in the same kinds; "fill" takes what is left.
+GAME_LAYOUT = (
+    [("bin/engine.dll", "code", 0.04), ("bin/physics.dll", "code", 0.02),
+     ("data/textures.pak", "media", 0.28), ("data/sounds.pak", "media", 0.12),
+     ("data/movies/intro.bik", "media", 0.10), ("data/strings.dat", "text", 0.05),
+     ("docs/manual.html", "text", 0.01), ("locale/zh-CN.lang", "text", 0.02),
+     ("locale/en-US.lang", "text", 0.02), ("data/catalog.db", "fill", 0)]
+    + [(f"data/maps/map{index:02}.map", "map", 0.025) for index in range(1, 13)]
+    + [(f"data/scripts/script{index:03}.lua", "text", 0.0001) for index in range(200)])
+# Large files are made in pieces of their own seed, so that memory stays flat.
+PIECE = 4 * 1024 * 1024
 
 
 def text_bytes(rng, size):
@@ -117,8 +133,12 @@ MAKERS = {"text": text_bytes, "map": map_bytes, "code": code_bytes, "media": med
           "fill": text_bytes}
 
 
-def generate(destination, programs):
-    """Writes destination/brisel/... from the layout and the two real programs."""
+def generate(destination, programs, size=None):
+    """Writes destination/brisel/... from the layout and the two real programs: the real
+    product's, or a game's of `size` bytes."""
+    layout = LAYOUT if size is None else [(path, kind, int(share * size))
+                                           for path, kind, share in GAME_LAYOUT]
+    total = TOTAL_SIZE if size is None else size
     root = os.path.join(destination, "brisel")
     if os.path.exists(root):
         shutil.rmtree(root)
@@ -127,16 +147,20 @@ def generate(destination, programs):
     for name, source in zip(PROGRAMS, programs):
         shutil.copyfile(source, os.path.join(root, name))
         program_size += os.path.getsize(source)
-    fill_size = TOTAL_SIZE - program_size - sum(size for _, _, size in LAYOUT)
+    fill_size = total - program_size - sum(size for _, _, size in layout)
     if fill_size < 0:
         raise ValueError(f"the programs are {program_size} bytes, too large for the layout")
-    for index, (path, kind, size) in enumerate(LAYOUT):
-        # One generator per file, so that a change in one file leaves the others as they were.
-        rng = random.Random(f"veltrane-brisel-{index}-{path}")
+    for index, (path, kind, size) in enumerate(layout):
+        size = fill_size if kind == "fill" else size
         target = os.path.join(root, *path.split("/"))
         os.makedirs(os.path.dirname(target), exist_ok=True)
         with open(target, "wb") as out:
-            out.write(MAKERS[kind](rng, fill_size if kind == "fill" else size))
+            # One generator per file (and piece), so that a change in one file leaves the others
+            # as they were.
+            for piece, offset in enumerate(range(0, size, PIECE)):
+                seed = f"veltrane-brisel-{index}-{path}" + (f"-{piece}" if piece else "")
+                rng = random.Random(seed)
+                out.write(MAKERS[kind](rng, min(PIECE, size - offset)))
 
 
 def main():
@@ -144,9 +168,10 @@ def main():
     parser.add_argument("destination", help="the folder to create brisel\\ in")
     parser.add_argument("brisel_exe")
     parser.add_argument("startup_exe")
+    parser.add_argument("--size", type=int, help="a game-sized folder of this many bytes")
     args = parser.parse_args()
     try:
-        generate(args.destination, (args.brisel_exe, args.startup_exe))
+        generate(args.destination, (args.brisel_exe, args.startup_exe), args.size)
     except (OSError, ValueError) as error:
         print(f"generate_benchmark: {error}", file=sys.stderr)
         return 1

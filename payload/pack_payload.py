@@ -18,7 +18,7 @@ import generate_benchmark  # noqa: E402
 
 # 2024-01-01 00:00:00 UTC.
 FIXED_TIME = 1704067200
-PACK_SWITCHES = ["-t7z", "-m0=LZMA2:d=24", "-ms=on", "-mmt=2", "-bso0", "-bsp0"]
+PACK_SWITCHES = ["-t7z", "-m0=LZMA2:d=24:c=32m", "-ms=on", "-mmt=2", "-bso0", "-bsp0"]
 
 
 def stage_sample(root, sample, programs):
@@ -45,6 +45,8 @@ def main():
     source.add_argument("--sample", help="the sample product's data tree (the brisel folder)")
     source.add_argument("--benchmark", action="store_true",
                         help="generate a payload of the real product's size and shape")
+    source.add_argument("--game-size", type=int,
+                        help="generate a payload of the product's shape and this many bytes")
     parser.add_argument("--program", action="append", required=True,
                         help="brisel.exe and startup.exe, in that order")
     parser.add_argument("--sevenzip", default="7zz")
@@ -54,8 +56,8 @@ def main():
         shutil.rmtree(args.stage)
     os.makedirs(args.stage)
     root = os.path.join(args.stage, "brisel")
-    if args.benchmark:
-        generate_benchmark.generate(args.stage, args.program)
+    if args.benchmark or args.game_size:
+        generate_benchmark.generate(args.stage, args.program, args.game_size)
     else:
         stage_sample(root, args.sample, args.program)
     normalize(root)

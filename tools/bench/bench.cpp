@@ -22,6 +22,8 @@ struct Options {
   std::wstring nsis;
   std::wstring sfx;
   std::optional<ULONGLONG> nsisDataBytes;
+  std::optional<ULONGLONG> unpackedBytes;  // the payload's files once unpacked
+  bool extractorAlone = true;
   int runs = 7;
 };
 
@@ -36,6 +38,10 @@ struct Options {
   options.sfx = WindowsPath(values[L"--sfx"]);
   if (values.contains(L"--nsis-data"))
     options.nsisDataBytes = _wtoi64(values[L"--nsis-data"].c_str());
+  if (values.contains(L"--unpacked"))
+    options.unpackedBytes = _wtoi64(values[L"--unpacked"].c_str());
+  if (values.contains(L"--extractor-alone"))
+    options.extractorAlone = _wtoi(values[L"--extractor-alone"].c_str()) != 0;
   if (values.contains(L"--runs")) options.runs = _wtoi(values[L"--runs"].c_str());
   if (options.dist.empty() || options.archive.empty() || options.runs < 1) return std::nullopt;
   return options;
@@ -135,16 +141,13 @@ int wmain(int argc, wchar_t** argv) {
   const auto options = ParseOptions(argc, argv);
   if (!options) {
     Say("usage: bench.exe --dist DIR --archive FILE --nsis EXE --nsis-data BYTES --sfx EXE "
-        "[--runs N]");
+        "[--unpacked BYTES] [--extractor-alone 0|1] [--runs N]");
     return 2;
   }
   Figures veltrane;
   Figures nsis;
   Figures sfx;
-  Series extractorMs;
-  Series pairedOverheadMs;  // each install less the extractor run right after it
-  Series launchCostMs;      // starting and awaiting the bare extractor, outside its own life
-  Series ratioToSfx;        // each install's time over the SFX install of the same run
+  Paired paired;
   veltrane.exeSize = FileSize(options->dist + L"\\VeltraneSetup.exe");
   veltrane.payloadSize = FileSize(options->archive);
   nsis.exeSize = FileSize(options->nsis);
@@ -159,32 +162,33 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "run %d of %d\n", run + 1, options->runs);
     const size_t installsBefore = veltrane.installMs.Count();
     if (veltrane.failure.empty()) MeasureInstallerRun(*options, veltrane);
-    if (const auto alone = TimeExtractorAlone(*options)) {
-      extractorMs.Add(alone->elapsedMs);
-      launchCostMs.Add(alone->elapsedMs - alone->lifetimeMs);
-      if (veltrane.installMs.Count() > installsBefore) {
-        pairedOverheadMs.Add(veltrane.installMs.Last() - alone->elapsedMs);
-      }
+    const bool installed = veltrane.installMs.Count() > installsBefore;
+    if (const auto alone = options->extractorAlone ? TimeExtractorAlone(*options) : std::nullopt) {
+      paired.extractorMs.Add(alone->elapsedMs);
+      paired.launchCostMs.Add(alone->elapsedMs - alone->lifetimeMs);
+      if (installed) paired.overheadMs.Add(veltrane.installMs.Last() - alone->elapsedMs);
     }
     if (nsis.failure.empty()) {
+      const size_t nsisInstallsBefore = nsis.installMs.Count();
       MeasurePeerInstall(options->nsis, L" /S", std::wstring(kNsisRoot) + L"\\brisel\\startup.exe",
                          Subsystem::Gui, nsis);
+      if (installed && nsis.installMs.Count() > nsisInstallsBefore) {
+        paired.ratioToNsis.Add(veltrane.installMs.Last() / nsis.installMs.Last());
+      }
       MeasurePeerStartup(options->nsis, L"", true, nsis);
     }
     if (sfx.failure.empty()) {
       const size_t sfxInstallsBefore = sfx.installMs.Count();
       MeasurePeerInstall(options->sfx, std::wstring(L" -y -o") + kSfxRoot,
                          std::wstring(kSfxRoot) + L"brisel\\startup.exe", Subsystem::Console, sfx);
-      if (veltrane.installMs.Count() > installsBefore &&
-          sfx.installMs.Count() > sfxInstallsBefore) {
-        ratioToSfx.Add(veltrane.installMs.Last() / sfx.installMs.Last());
+      if (installed && sfx.installMs.Count() > sfxInstallsBefore) {
+        paired.ratioToSfx.Add(veltrane.installMs.Last() / sfx.installMs.Last());
       }
       MeasurePeerStartup(options->sfx, std::wstring(L" x -y -o") + kSfxRoot + L" no-such-entry",
                          false, sfx);
     }
   }
   CleanMachine();
-  PrintTable(options->runs, veltrane, extractorMs, pairedOverheadMs, launchCostMs, ratioToSfx, nsis,
-             sfx);
+  PrintTable(options->runs, options->unpackedBytes, veltrane, paired, nsis, sfx);
   return veltrane.failure.empty() ? 0 : 1;
 }

@@ -127,4 +127,13 @@ struct Figures {
   std::string failure;  // the first thing that went wrong, if anything did
 };
 
+// Figures taken pair by pair: each install of the installer with what ran right after it.
+struct Paired {
+  Series extractorMs;   // the extractor alone
+  Series overheadMs;    // each install less the extractor run right after it
+  Series launchCostMs;  // starting and awaiting the bare extractor, outside its own life
+  Series ratioToSfx;    // each install's time over the SFX install of the same run
+  Series ratioToNsis;   // each install's time over the NSIS install of the same run
+};
+
 }  // namespace bench

@@ -5,9 +5,9 @@
 
 namespace bench {
 
-// Prints the table of one benchmark run of `runs` runs per figure.
-void PrintTable(int runs, const Figures& veltrane, const Series& extractorMs,
-                const Series& pairedOverheadMs, const Series& launchCostMs,
-                const Series& ratioToSfx, const Figures& nsis, const Figures& sfx);
+// Prints the table of one benchmark run of `runs` runs per figure, with the install time per
+// unpacked GiB when the payload's unpacked size is known.
+void PrintTable(int runs, std::optional<ULONGLONG> unpackedBytes, const Figures& veltrane,
+                const Paired& paired, const Figures& nsis, const Figures& sfx);
 
 }  // namespace bench
