@@ -33,6 +33,7 @@ inline const ExpectedControl kExpected[] = {
     {Control::编辑框_路径, L"Edit", L"C:\\Quorvale\\", 80, 160, 416, 24, true, true},
     {Control::标签2, L"Static", L"安装路径：", 16, 152, 112, 40, true, false},
     {Control::标签_正在解压, L"Static", L"正在解压.....", 112, 88, 280, 48, false, false},
+    {Control::进度条_解压, L"msctls_progress32", L"", 112, 138, 280, 12, false, false},
 };
 
 }  // namespace ui_test
