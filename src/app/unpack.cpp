@@ -3,13 +3,11 @@
 #include <windows.h>
 
 #include <string_view>
-#include <vector>
 
 #include "app/unpack_progress.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/payload.h"
-#include "runtime/payload_record.h"
 #include "runtime/process.h"
 #include "runtime/scoped_handle.h"
 #include "ui/main_window.h"
@@ -17,14 +15,6 @@
 namespace app {
 
 namespace {
-
-// The payload's files as the build listed them.
-std::vector<runtime::PayloadFile> PayloadFiles() {
-  std::vector<runtime::PayloadFile> files;
-  runtime::ByteView table = runtime::PayloadFileTable();
-  for (runtime::PayloadFile file; runtime::TakePayloadFile(table, file);) files.push_back(file);
-  return files;
-}
 
 // The UTF-16 form of a UTF-8 text; empty when it does not convert.
 std::wstring Utf8ToWide(std::string_view utf8) {
@@ -38,19 +28,18 @@ std::wstring Utf8ToWide(std::string_view utf8) {
 // The extractor's output as the file system and the system's I/O counts show it.
 class FileSystemProbe final : public OutputProbe {
  public:
-  FileSystemProbe(const std::string& root, const std::vector<runtime::PayloadFile>& files,
-                  HANDLE extractor)
-      : root_(runtime::GbkToWide(root)), files_(files), extractor_(extractor) {}
+  FileSystemProbe(const std::string& root, HANDLE extractor)
+      : root_(runtime::GbkToWide(root)), extractor_(extractor) {}
 
-  bool Exists(std::size_t file) override {
-    return GetFileAttributesW(PathOf(file).c_str()) != INVALID_FILE_ATTRIBUTES;
+  bool Exists(std::string_view path) override {
+    return GetFileAttributesW(PathOf(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   // Read through a handle of its own: NTFS updates a listing's size of a file open for writing
   // only when it is closed. Attribute access with full sharing stands in nobody's way.
-  OutputFile Inspect(std::size_t file) override {
+  OutputFile Inspect(std::string_view path) override {
     const runtime::ScopedHandle handle(
-        CreateFileW(PathOf(file).c_str(), FILE_READ_ATTRIBUTES,
+        CreateFileW(PathOf(path).c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     0, nullptr));
     FILE_STANDARD_INFO info{};
@@ -69,10 +58,9 @@ class FileSystemProbe final : public OutputProbe {
   }
 
  private:
-  std::wstring PathOf(std::size_t file) const { return root_ + Utf8ToWide(files_[file].path); }
+  std::wstring PathOf(std::string_view path) const { return root_ + Utf8ToWide(path); }
 
   std::wstring root_;
-  const std::vector<runtime::PayloadFile>& files_;
   HANDLE extractor_;
 };
 
@@ -115,17 +103,14 @@ UnpackResult WriteAndUnpack(const std::string& archivePath, const std::string& c
   }
   if (!write.written) return UnpackResult::WriteFailed;
 
-  const std::vector<runtime::PayloadFile> files = PayloadFiles();
-  std::vector<std::uint64_t> sizes;
-  for (const runtime::PayloadFile& file : files) sizes.push_back(file.size);
   const std::uint64_t total = runtime::PayloadUnpackedSize();
   ui::SetProgress(0, total);
   ui::ShowLook(ui::Look::Unpacking);
 
   const runtime::ScopedHandle extractor = runtime::StartProgram(commandLine, runtime::kShowHidden);
   if (!extractor.Valid()) return UnpackResult::UnpackFailed;
-  Unpacking unpacking{UnpackProgress(std::move(sizes)),
-                      FileSystemProbe(root, files, extractor.Get()), total};
+  Unpacking unpacking{UnpackProgress(runtime::PayloadFileTable()),
+                      FileSystemProbe(root, extractor.Get()), total};
   ui::WaitWhileBusy(extractor.Get(), &ShowProgress, &unpacking);
   // Clicks on the window while it was busy would land on whatever button stands there now.
   ui::DiscardQueuedInput();
