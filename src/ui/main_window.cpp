@@ -68,20 +68,23 @@ static_assert([] {
 
 // The controls that tell the installation's progress, in the order a change of look switches
 // them, and which of them each look shows (indexed by Look).
-constexpr std::array kProgressControls = {Control::标签_安装,     Control::标签_正在解压,
-                                          Control::标签_安装完成, Control::按钮_安装,
-                                          Control::按钮_安装完成, Control::进度条_解压};
+// The bar comes before its heading: whoever sees the heading sees the bar.
+constexpr std::array kProgressControls = {Control::标签_安装,     Control::进度条_解压,
+                                          Control::标签_正在解压, Control::标签_安装完成,
+                                          Control::按钮_安装,     Control::按钮_安装完成};
 constexpr std::array<std::array<bool, kProgressControls.size()>, 4> kLookVisibility{{
-    {true, false, false, true, false, false},   // Settings
-    {false, false, false, true, false, false},  // Writing
-    {false, true, false, true, false, true},    // Unpacking
-    {false, false, true, false, true, false},   // Done
+    {true, false, false, false, true, false},   // Settings
+    {false, false, false, false, true, false},  // Writing
+    {false, true, true, false, true, false},    // Unpacking
+    {false, false, false, true, false, true},   // Done
 }};
 
 // The progress bar's range: fine enough for a step every 0.01 %.
 constexpr int kProgressSteps = 10000;
 // How often WaitWhileBusy calls its tick at the latest, in milliseconds.
 constexpr DWORD kBusyTickMilliseconds = 100;
+// A system command's own bits; the system uses the low four.
+constexpr WPARAM kSystemCommandMask = 0xFFF0;
 
 constexpr wchar_t kWindowClass[] = L"VeltraneInstallerWindow";
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
@@ -280,7 +283,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       return DefWindowProcW(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
-      if (g_busy && (wParam & 0xFFF0) == SC_CLOSE) return 0;
+      if (g_busy && (wParam & kSystemCommandMask) == SC_CLOSE) return 0;
       return DefWindowProcW(window, message, wParam, lParam);
     case WM_CLOSE:
       if (!g_busy) DestroyWindow(window);

@@ -41,7 +41,7 @@ enum class Look {
 };
 
 // Switches the window to the look: the progress controls are shown or hidden one after another,
-// 标签_安装, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成, 进度条_解压.
+// 标签_安装, 进度条_解压, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成.
 void ShowLook(Look look);
 
 // Sets 进度条_解压 to `done` bytes of `total` (full for a total of 0).

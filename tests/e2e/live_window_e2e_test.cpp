@@ -61,7 +61,7 @@ TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallAndCloseWhileTheBarMovesFo
     }
     Sleep(50);
   }
-  ASSERT_EQ(Look(), kDoneLook);
+  ASSERT_TRUE(driver::WaitUntil([&] { return Look() == kDoneLook; }, 10000));
   EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), full) << "full at the Done look";
   EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << "never moves back";
   EXPECT_GE(std::count_if(positions.begin(), positions.end(),
