@@ -31,6 +31,7 @@ class FileSystemProbe final : public OutputProbe {
   FileSystemProbe(const std::string& root, HANDLE extractor)
       : root_(runtime::GbkToWide(root)), extractor_(extractor) {}
 
+  // Whether the extractor has created the file: a path test, which no NTFS listing delays.
   bool Exists(std::string_view path) override {
     return GetFileAttributesW(PathOf(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
@@ -58,6 +59,7 @@ class FileSystemProbe final : public OutputProbe {
   }
 
  private:
+  // The file's path below the install root.
   std::wstring PathOf(std::string_view path) const { return root_ + Utf8ToWide(path); }
 
   std::wstring root_;
@@ -70,6 +72,7 @@ struct Unpacking {
   std::uint64_t total;
 };
 
+// Moves the progress bar to the bytes the probe shows unpacked (an Unpacking context).
 void ShowProgress(void* context) {
   auto& unpacking = *static_cast<Unpacking*>(context);
   ui::SetProgress(unpacking.progress.Update(unpacking.probe), unpacking.total);
@@ -80,6 +83,7 @@ struct ArchiveWrite {
   bool written = false;
 };
 
+// Writes the payload archive (an ArchiveWrite context) and notes whether that succeeded.
 DWORD WINAPI WriteArchive(void* context) {
   auto& write = *static_cast<ArchiveWrite*>(context);
   // One write straight from the constant data: the archive is never copied or unpacked here.
@@ -87,6 +91,7 @@ DWORD WINAPI WriteArchive(void* context) {
   return 0;
 }
 
+// The writing has no progress of its own to show.
 void NothingToShow(void*) {}
 
 }  // namespace

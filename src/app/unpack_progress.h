@@ -22,8 +22,11 @@ struct OutputFile {
 class OutputProbe {
  public:
   virtual ~OutputProbe() = default;
+  // Whether the file has been created.
   [[nodiscard]] virtual bool Exists(std::string_view path) = 0;
+  // What the file looks like now; not existing when it cannot be seen.
   [[nodiscard]] virtual OutputFile Inspect(std::string_view path) = 0;
+  // The bytes the extractor has written so far, or 0.
   [[nodiscard]] virtual std::uint64_t BytesWritten() = 0;
 };
 
