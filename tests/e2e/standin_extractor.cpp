@@ -1,7 +1,7 @@
 // Stands in for lib\7z.exe in end-to-end tests: records the command line it was started with in
 // commandline.txt beside itself and exits with the code written in exitcode.txt there (0 when
 // that file is missing), after sleeping the milliseconds written in sleep.txt (if any). It unpacks
-// nothing.
+// nothing but, when it fails, a file brisel\partial below its -o folder, as an unpack cut short.
 #include <windows.h>
 
 #include <cstdlib>
@@ -40,5 +40,13 @@ int wmain() {
   }
 
   Sleep(static_cast<DWORD>(NumberIn(directory + L"sleep.txt")));
-  return NumberIn(directory + L"exitcode.txt");
+  const int exitCode = NumberIn(directory + L"exitcode.txt");
+  if (const wchar_t* output = wcsstr(commandLine, L" -o"); exitCode != 0 && output != nullptr) {
+    const std::wstring_view rest(output + 3);
+    const std::wstring folder = std::wstring(rest.substr(0, rest.find(L' '))) + L"brisel";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CloseHandle(CreateFileW((folder + L"\\partial").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  return exitCode;
 }
