@@ -35,6 +35,33 @@ if [ "${#missing[@]}" -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Wine runs a 32-bit Windows program with 32-bit Linux code. Where the kernel has 32-bit execution
+# switched off (ia32_emulation=off), i386 programs run under qemu's user-mode emulation instead,
+# registered with binfmt_misc. It must be qemu 8 or later: bookworm's 7.2 searches the guest's
+# memory map page by page on every mapping and takes ~50 s to start one Wine process.
+if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+  echo "bootstrap: this kernel runs no 32-bit programs; running them under qemu-user-static"
+  backports=/etc/apt/sources.list.d/veltrane-backports.sources
+  if [ ! -f "$backports" ]; then
+    sed 's/^Suites: .*/Suites: bookworm-backports/' /etc/apt/sources.list.d/debian.sources \
+      | awk 'BEGIN{RS="";ORS="\n\n"} NR==1' | as_root tee "$backports" >/dev/null
+    apt_updated=0
+  fi
+  qemu_major=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null | sed -E 's/^[0-9]+://; s/\..*//')
+  if [ "${qemu_major:-0}" -lt 8 ]; then
+    apt_update_once
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      -t bookworm-backports qemu-user-static
+  fi
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt"
+  [ ! -e "$binfmt/qemu-i386" ] || echo -1 | as_root tee "$binfmt/qemu-i386" >/dev/null
+  # i386 ELF executables and shared objects; F: the interpreter is opened now, valid in any namespace.
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+    | as_root tee "$binfmt/register" >/dev/null
+  /lib/ld-linux.so.2 --help >/dev/null 2>&1 || { echo "bootstrap: 32-bit programs still cannot run"; exit 1; }
+fi
+
 # Wine stores non-ASCII file names (Chinese install paths) only under a real UTF-8 locale.
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
   if ! dpkg -s locales >/dev/null 2>&1; then

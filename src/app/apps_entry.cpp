@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/install_texts.h"
+#include "app/product.h"
 #include "app/version.h"
 #include "fs/files.h"
 
@@ -10,7 +11,6 @@ namespace app {
 
 namespace {
 
-constexpr char kProductName[] = "brisel";
 constexpr std::uint64_t kBytesPerKiB = 1024;
 // Settings offers neither a change nor a repair: the installer has no such modes.
 constexpr std::uint32_t kNoModify = 1;

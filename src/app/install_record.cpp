@@ -13,7 +13,7 @@ namespace {
 // Writes the record's four values in their order, each re-creating the key first. The results
 // are not examined: once the key could be created, a write failure has nothing left to undo.
 void WriteRecordValues(registry::RegistryKey& key, std::string_view mainPath,
-                       std::string_view startPath, std::string_view root, std::int64_t installed) {
+                       std::string_view startPath, std::string_view root, std::uint32_t installed) {
   for (const auto& [name, text] :
        {std::pair{kMainPathValue, mainPath}, std::pair{kStartPathValue, startPath},
         std::pair{kRootPathValue, root}}) {
@@ -39,14 +39,14 @@ void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
   registry::RegistryKey key;
   if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return;
   if (!CreateRecordKey(key)) return;
-  WriteRecordValues(key, mainPath, startPath, root, 1);
+  WriteRecordValues(key, mainPath, startPath, root, kMarkerInstalled);
   WriteAppsEntry(key, mainPath, root);
 }
 
 bool ResetInstallRecord() {
   registry::RegistryKey key;
   if (!CreateRecordKey(key)) return false;
-  WriteRecordValues(key, "", "", "", 0);
+  WriteRecordValues(key, "", "", "", kMarkerReset);
   DeleteAppsEntry(key);
   return true;
 }

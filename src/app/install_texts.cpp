@@ -1,14 +1,16 @@
 #include "app/install_texts.h"
 
+#include "app/product.h"
 #include "runtime/gbk.h"
 
 namespace app {
 
 namespace {
 
-std::string Join(std::string_view first, std::string_view second) {
-  std::string joined(first);
-  joined += second;
+template <typename... Parts>
+std::string Join(Parts... parts) {
+  std::string joined;
+  (joined.append(std::string_view(parts)), ...);
   return joined;
 }
 
@@ -22,12 +24,12 @@ std::string Argument(std::string part) {
 
 InstallTexts DeriveInstallTexts(std::string_view root) {
   return InstallTexts{
-      .oldFolder = Join(root, "\\brisel"),
-      .archivePath = Join(root, "\\brisel.7z"),
-      .startProgramCheck = Join(root, "\\brisel\\startup.exe"),
-      .mainProgramPath = Join(root, "brisel\\brisel.exe"),
-      .startProgramPath = Join(root, "brisel\\startup.exe"),
-      .uninstallerPath = Join(root, "uninstall.exe"),
+      .oldFolder = Join(root, "\\", kProductName),
+      .archivePath = Join(root, "\\", kProductName, kArchiveExtension),
+      .startProgramCheck = Join(root, "\\", kProductName, "\\", kStartProgramFile),
+      .mainProgramPath = Join(root, kProductName, "\\", kProductName, kProgramExtension),
+      .startProgramPath = Join(root, kProductName, "\\", kStartProgramFile),
+      .uninstallerPath = Join(root, kUninstallerFile),
   };
 }
 
@@ -40,8 +42,9 @@ std::string WithTrailingBackslash(std::string_view root) {
 }
 
 std::string ExtractorCommandLine(std::string_view ownDirectory, std::string_view root) {
-  return Argument(Join(ownDirectory, "\\lib\\7z.exe")) + " x " +
-         Argument(Join(root, "\\brisel.7z")) + " " + Argument(Join("-o", root)) + " -aoa";
+  return Argument(Join(ownDirectory, "\\", kExtractorFile)) + " x " +
+         Argument(Join(root, "\\", kProductName, kArchiveExtension)) + " " +
+         Argument(Join("-o", root)) + " -aoa";
 }
 
 }  // namespace app

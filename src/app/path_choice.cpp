@@ -4,6 +4,7 @@
 #include "app/handlers.h"
 #include "app/install_root.h"
 #include "app/messages.h"
+#include "app/product.h"
 #include "runtime/dialogs.h"
 #include "runtime/process.h"
 #include "runtime/scoped_handle.h"
@@ -29,7 +30,7 @@ void ChooseInstallPath(int, int, int) {
     app::ShowError(app::kChooseValidPath);
     return;
   }
-  root += "\\Quorvale\\";
+  root.append("\\").append(app::kRootFolderName).append("\\");
   ui::SetEditText(ui::Control::编辑框_路径, root);
 }
 

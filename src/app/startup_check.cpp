@@ -23,7 +23,7 @@ void StartupCheck() {
       ERROR_SUCCESS) {
     return;
   }
-  if (InstalledMarker(installed.data) != 1) return;
+  if (InstalledMarker(installed.data) != kMarkerInstalled) return;
   // Only OK goes on: Cancel, and a question that could not even be shown, change nothing.
   if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) {
     std::exit(0);  // runs the exit clean-up, then ends the process with code 0

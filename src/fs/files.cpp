@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "fs/files_for_testing.h"
 #include "fs/removal_guard.h"
 #include "fs/system_library.h"
 #include "fs/tree_guard.h"
@@ -100,12 +101,19 @@ std::uint64_t DirectorySize(const std::wstring& directory) {
   return size;
 }
 
-}  // namespace
-
-bool DeleteTree(std::string_view path, DirectoryEnteredHook entered) {
+// DeleteTree, with the hook the tests act through.
+bool DeleteGuardedTree(std::string_view path, DirectoryEnteredHook entered) {
   const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty() || !MayRemoveTree(wide)) return false;
   return RemoveDirectoryEntry(wide, entered);
+}
+
+}  // namespace
+
+bool DeleteTree(std::string_view path) { return DeleteGuardedTree(path, nullptr); }
+
+bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered) {
+  return DeleteGuardedTree(path, entered);
 }
 
 bool RemoveEmptyDirectory(std::string_view path) {

@@ -10,16 +10,13 @@
 
 namespace fs {
 
-// Called with each directory the tree removal has entered, while it holds the directory.
-using DirectoryEnteredHook = void (*)(std::wstring_view directory);
-
 // Removes the directory at `path` with everything below it, continuing past entries it cannot
 // remove; true when the directory itself is gone. Refuses (false, nothing touched) an empty,
 // relative or root path and any system, program, shared-data or user folder or an ancestor of
 // one. Junctions and directory links are removed as links, never entered. Each directory is
 // judged on the directory itself, opened, and stays open without delete sharing while the walk
 // is inside it, so that it cannot be swapped for a link meanwhile.
-[[nodiscard]] bool DeleteTree(std::string_view path, DirectoryEnteredHook entered = nullptr);
+[[nodiscard]] bool DeleteTree(std::string_view path);
 
 // Removes the directory at `path` only when it is empty and the tree removal would accept it;
 // true when it is gone.

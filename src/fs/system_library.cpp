@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "fs/system_library_for_testing.h"
+
 namespace fs {
 
 namespace {
@@ -29,6 +31,18 @@ std::wstring InSystemDirectory(const wchar_t* name) {
   return std::wstring(directory, length) + L'\\' + name;
 }
 
+// The real loader calls, with SetDefaultDllDirectories bound by name where the system has it.
+const LoaderApi& SystemLoaderApi() {
+  static const LoaderApi api = [] {
+    LoaderApi bound;
+    // Bound by name: a Windows 7 without the update that brought the call must still start.
+    bound.setDefaultDllDirectories = runtime::BindFunction<BOOL(WINAPI*)(DWORD)>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    return bound;
+  }();
+  return api;
+}
+
 HMODULE LoadFromSystemDirectory(const wchar_t* name, const LoaderApi& api) {
   HMODULE module = api.loadLibraryEx(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Systems without the search flags refuse them as a parameter error: name the file in full
@@ -41,18 +55,7 @@ HMODULE LoadFromSystemDirectory(const wchar_t* name, const LoaderApi& api) {
 
 }  // namespace
 
-const LoaderApi& SystemLoaderApi() {
-  static const LoaderApi api = [] {
-    LoaderApi bound;
-    // Bound by name: a Windows 7 without the update that brought the call must still start.
-    bound.setDefaultDllDirectories = runtime::BindFunction<BOOL(WINAPI*)(DWORD)>(
-        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
-    return bound;
-  }();
-  return api;
-}
-
-void RestrictDllSearchToSystem(const LoaderApi& api) {
+void RestrictDllSearchToSystemForTesting(const LoaderApi& api) {
   if (api.setDefaultDllDirectories != nullptr &&
       api.setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     return;
@@ -62,8 +65,16 @@ void RestrictDllSearchToSystem(const LoaderApi& api) {
   api.setDllDirectory(L"");
 }
 
+void RestrictDllSearchToSystem() { RestrictDllSearchToSystemForTesting(SystemLoaderApi()); }
+
+SystemLibrary::SystemLibrary(const wchar_t* name) : SystemLibrary(name, SystemLoaderApi()) {}
+
 SystemLibrary::SystemLibrary(const wchar_t* name, const LoaderApi& api)
     : module_(LoadFromSystemDirectory(name, api)) {}
+
+SystemLibrary LoadSystemLibraryForTesting(const wchar_t* name, const LoaderApi& api) {
+  return SystemLibrary(name, api);
+}
 
 UINT PathIsDirectoryBound(const wchar_t* path) {
   using Function = BOOL(WINAPI*)(LPCWSTR);

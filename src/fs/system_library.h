@@ -10,29 +10,18 @@
 
 namespace fs {
 
-// The loader calls the DLL policy rests on, real ones by default. Vista and a Windows 7 without
-// KB2533623 lack SetDefaultDllDirectories and refuse the LOAD_LIBRARY_SEARCH_* flags; a test hands
-// in functions that behave like theirs.
-struct LoaderApi {
-  decltype(&::LoadLibraryExW) loadLibraryEx = &::LoadLibraryExW;
-  // Null where the system does not have it.
-  BOOL(WINAPI* setDefaultDllDirectories)(DWORD) = nullptr;
-  decltype(&::SetDllDirectoryW) setDllDirectory = &::SetDllDirectoryW;
-};
-
-// The real loader calls, with SetDefaultDllDirectories bound by name where the system has it.
-[[nodiscard]] const LoaderApi& SystemLoaderApi();
+struct LoaderApi;
 
 // Makes the system directory the only default place the process loads DLLs from; where the system
 // cannot restrict the search that far, at least takes the current directory out of it. Called
 // once at start-up, before anything loads a DLL by name.
-void RestrictDllSearchToSystem(const LoaderApi& api = SystemLoaderApi());
+void RestrictDllSearchToSystem();
 
 // One DLL loaded from the system directory, freed when the object goes; not loaded when the DLL
 // is missing there, wherever else a DLL of that name lies.
 class SystemLibrary {
  public:
-  explicit SystemLibrary(const wchar_t* name, const LoaderApi& api = SystemLoaderApi());
+  explicit SystemLibrary(const wchar_t* name);
 
   [[nodiscard]] bool Loaded() const { return module_.Valid(); }
 
@@ -43,6 +32,9 @@ class SystemLibrary {
   }
 
  private:
+  friend SystemLibrary LoadSystemLibraryForTesting(const wchar_t* name, const LoaderApi& api);
+  SystemLibrary(const wchar_t* name, const LoaderApi& api);
+
   runtime::ScopedModule module_;
 };
 

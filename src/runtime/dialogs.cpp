@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/dialogs_for_testing.h"
 #include "runtime/gbk.h"
 
 namespace runtime {

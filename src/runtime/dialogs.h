@@ -14,10 +14,6 @@ namespace runtime {
 inline constexpr int kNoAnswer = -1, kPressedOk = 0, kPressedCancel = 1, kPressedAbort = 2,
                      kPressedRetry = 3, kPressedIgnore = 4, kPressedYes = 5, kPressedNo = 6;
 
-// The button code of a MessageBox result: IDOK .. IDNO become kPressedOk .. kPressedNo, the
-// failure result 0 becomes kNoAnswer, anything else kPressedOk.
-[[nodiscard]] int AnswerOf(int messageBoxResult);
-
 // Makes `owner` (the program's main window) the owner of every message box shown without one.
 void SetDefaultMessageBoxOwner(HWND owner);
 

@@ -7,15 +7,12 @@
 #include <string>
 
 #include "runtime/gbk.h"
+#include "runtime/process_for_testing.h"
 #include "runtime/scoped_handle.h"
 
 namespace runtime {
 
 namespace {
-
-// Show commands by mode - 1.
-constexpr WORD kShowCommands[] = {SW_HIDE,          SW_SHOWNORMAL,     SW_SHOWMINIMIZED,
-                                  SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_MINIMIZE};
 
 constexpr DWORD kInputIdleTimeout = 1000;
 
@@ -57,13 +54,13 @@ ScopedHandle OpenInheritableNullDevice() {
 
 }  // namespace
 
-bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned long* exitCode,
-                const ProcessApi& api) {
+bool RunProgramForTesting(std::string_view commandLine, bool wait, int showMode,
+                          unsigned long* exitCode, const ProcessApi& api) {
   const int mode = std::clamp(showMode, kShowHidden, kShowMinimize);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-  startup.StartupInfo.wShowWindow = kShowCommands[mode - 1];
+  startup.StartupInfo.wShowWindow = ShowCommandsOf(mode).program;
   DWORD flags = 0;
   BOOL inherit = FALSE;
   // A console program started from a window gets a console of its own, and where Windows Terminal
@@ -106,6 +103,10 @@ bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned 
     WaitForInputIdle(process.Get(), kInputIdleTimeout);
   }
   return true;
+}
+
+bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned long* exitCode) {
+  return RunProgramForTesting(commandLine, wait, showMode, exitCode, ProcessApi{});
 }
 
 }  // namespace runtime

@@ -5,18 +5,9 @@
 
 #include <string_view>
 
+#include "runtime/show_mode.h"
+
 namespace runtime {
-
-// Show modes of RunProgram and OpenWithShell: 1 hidden, 2 normal, 3 minimized, 4 maximized,
-// 5 shown without activation, 6 minimized (as the window system minimizes).
-inline constexpr int kShowHidden = 1, kShowNormal = 2, kShowMinimized = 3, kShowMaximized = 4,
-                     kShowNoActivate = 5, kShowMinimize = 6;
-
-// The process call RunProgram makes, the real one by default: Wine hosts consoles differently from
-// Windows, so a test sees the flags a start is asked with through its own function.
-struct ProcessApi {
-  decltype(&::CreateProcessW) createProcess = &::CreateProcessW;
-};
 
 // Starts the command line as it is (no inherited handles, the caller's environment and directory)
 // with the show mode, clamped to 1..6; a hidden console program gets no console window at all.
@@ -24,6 +15,6 @@ struct ProcessApi {
 // there; without wait, gives it at most 1000 ms to become idle. True when the process was started;
 // false, with nothing else done, when it could not be.
 [[nodiscard]] bool RunProgram(std::string_view commandLine, bool wait, int showMode = kShowNormal,
-                              unsigned long* exitCode = nullptr, const ProcessApi& api = {});
+                              unsigned long* exitCode = nullptr);
 
 }  // namespace runtime

@@ -13,10 +13,6 @@ namespace runtime {
 
 namespace {
 
-// Show commands by mode - 1. Mode 5 differs from RunProgram's: the shell is asked for SW_SHOWNA.
-constexpr int kShowCommands[] = {SW_HIDE,          SW_SHOWNORMAL, SW_SHOWMINIMIZED,
-                                 SW_SHOWMAXIMIZED, SW_SHOWNA,     SW_MINIMIZE};
-
 // The shell verb by number; null asks for the file's default verb.
 const wchar_t* ShellVerb(int verb) {
   constexpr const wchar_t* kVerbs[] = {L"edit", L"explore", L"find", L"open", L"print"};
@@ -38,7 +34,7 @@ void EnterShellApartment() {
 void OpenWithShell(int verb, std::string_view file, std::string_view parameters,
                    std::string_view directory, int showMode) {
   const int show = showMode >= kShowHidden && showMode <= kShowMinimize
-                       ? kShowCommands[showMode - 1]
+                       ? ShowCommandsOf(showMode).shell
                        : SW_SHOWNORMAL;
   const std::wstring fileText = GbkToWide(file), parameterText = GbkToWide(parameters),
                      directoryText = GbkToWide(directory);

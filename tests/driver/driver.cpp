@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "runtime/file_find.h"
 #include "runtime/scoped_handle.h"
 
 namespace driver {
@@ -364,15 +365,10 @@ void RemoveTree(const std::wstring& path) {
     DeleteFileW(path.c_str());
     return;
   }
-  WIN32_FIND_DATAW found;
   {
-    const runtime::ScopedFind search(FindFirstFileW((path + L"\\*").c_str(), &found));
-    if (search.Valid()) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-      } while (FindNextFileW(search.Get(), &found));
-    }
+    runtime::FileEnumerator entries(path + L"\\*");
+    runtime::FoundEntry entry;
+    while (entries.Next(entry)) RemoveTree(path + L"\\" + entry.name);
   }
   RemoveDirectoryW(path.c_str());
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e/installer_fixture.h"
+#include "runtime/file_find.h"
 #include "runtime/scoped_handle.h"
 
 namespace e2e {
@@ -77,19 +78,14 @@ std::string VersionString(const std::wstring& exe, const wchar_t* name) {
 
 // Bytes of the files below the directory, counted by the test's own walk.
 ULONGLONG FolderBytes(const std::wstring& directory) {
-  WIN32_FIND_DATAW found;
-  const runtime::ScopedFind search(FindFirstFileW((directory + L"\\*").c_str(), &found));
-  if (!search.Valid()) return 0;
+  runtime::FileEnumerator entries(directory + L"\\*");
+  runtime::FoundEntry entry;
   ULONGLONG total = 0;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      total += FolderBytes(directory + L"\\" + name);
-    } else {
-      total += (ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
-    }
-  } while (FindNextFileW(search.Get(), &found));
+  while (entries.Next(entry)) {
+    total += (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                 ? FolderBytes(directory + L"\\" + entry.name)
+                 : entry.size;
+  }
   return total;
 }
 

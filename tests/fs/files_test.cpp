@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/files_for_testing.h"
 #include "fs/removal_guard.h"
 #include "fs/tree_guard.h"
 #include "runtime/gbk.h"
@@ -90,7 +91,7 @@ TEST(DeleteTree, HoldsEachDirectoryItIsInSoThatNobodyCanSwapItMeanwhile) {
   const ScratchDirectory scratch(L"delete_pinned");
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
   g_renameTarget = scratch.Wide(L"moved");
-  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"tree"), &TryToRenameAway));
+  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch.Gbk(L"tree"), &TryToRenameAway));
   EXPECT_EQ(g_renameResult, 1) << "the rename was refused";
   EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"moved")));

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "fs/system_library_for_testing.h"
 #include "test_support.h"
 
 namespace {
@@ -62,13 +63,13 @@ TEST(SystemLibrary, WithoutTheSearchFlagsLoadsByTheSystemPathAndStillNeverThePla
   const fs::LoaderApi olderWindows{.loadLibraryEx = &LoadWithoutSearchFlags,
                                    .setDefaultDllDirectories = nullptr,
                                    .setDllDirectory = &RecordDllDirectory};
-  const fs::SystemLibrary shlwapi(L"shlwapi.dll", olderWindows);
+  const fs::SystemLibrary shlwapi = fs::LoadSystemLibraryForTesting(L"shlwapi.dll", olderWindows);
   ASSERT_TRUE(shlwapi.Loaded());
   using PathIsDirectory = BOOL(WINAPI*)(LPCWSTR);
   EXPECT_NE(shlwapi.Bind<PathIsDirectory>("PathIsDirectoryW"), nullptr);
-  EXPECT_FALSE(fs::SystemLibrary(kPlantedDll, olderWindows).Loaded());
+  EXPECT_FALSE(fs::LoadSystemLibraryForTesting(kPlantedDll, olderWindows).Loaded());
 
-  fs::RestrictDllSearchToSystem(olderWindows);
+  fs::RestrictDllSearchToSystemForTesting(olderWindows);
   EXPECT_EQ(g_dllDirectorySet, L"") << "the current directory leaves the search order";
 }
 

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "driver/driver.h"
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
@@ -9,37 +10,16 @@ namespace {
 
 constexpr DWORD kHelperWaitMilliseconds = 30000;
 
-// Removes a scratch tree with the plain wide calls, so that cleaning up does not lean on the
-// code under test.
-void RemoveAll(const std::wstring& directory) {
-  WIN32_FIND_DATAW found;
-  const runtime::ScopedFind search(FindFirstFileW((directory + L"\\*").c_str(), &found));
-  if (search.Valid()) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring full = directory + L"\\" + name;
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        RemoveAll(full);
-      } else {
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(full.c_str());
-      }
-    } while (FindNextFileW(search.Get(), &found));
-  }
-  RemoveDirectoryW(directory.c_str());
-}
-
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(std::wstring_view name)
     : root_(L"C:\\fs_tests\\" + std::wstring(name)) {
   CreateDirectoryW(L"C:\\fs_tests", nullptr);
-  RemoveAll(root_);
+  driver::RemoveTree(root_);
   CreateDirectoryW(root_.c_str(), nullptr);
 }
 
-ScratchDirectory::~ScratchDirectory() { RemoveAll(root_); }
+ScratchDirectory::~ScratchDirectory() { driver::RemoveTree(root_); }
 
 std::wstring ScratchDirectory::Wide(std::wstring_view relative) const {
   return relative.empty() ? root_ : root_ + L"\\" + std::wstring(relative);

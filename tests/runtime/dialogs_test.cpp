@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 
+#include "runtime/dialogs_for_testing.h"
 #include "runtime/gbk.h"
 #include "test_support.h"
 

@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "runtime/process_for_testing.h"
 #include "runtime/shell.h"
 #include "test_support.h"
 
@@ -73,10 +74,10 @@ BOOL WINAPI RecordCreationFlags(LPCWSTR application, LPWSTR commandLine,
 TEST(RunProgram, AHiddenRunGivesAConsoleProgramNoConsoleWindow) {
   const ProcessApi recording{.createProcess = &RecordCreationFlags};
   unsigned long exitCode = 0;
-  ASSERT_TRUE(RunProgram(ChildCommand("show"), true, kShowHidden, &exitCode, recording));
+  ASSERT_TRUE(RunProgramForTesting(ChildCommand("show"), true, kShowHidden, &exitCode, recording));
   EXPECT_EQ(exitCode, static_cast<unsigned long>(SW_HIDE));
   EXPECT_EQ(g_creationFlags & CREATE_NO_WINDOW, static_cast<DWORD>(CREATE_NO_WINDOW));
-  ASSERT_TRUE(RunProgram(ChildCommand("show"), true, kShowNormal, &exitCode, recording));
+  ASSERT_TRUE(RunProgramForTesting(ChildCommand("show"), true, kShowNormal, &exitCode, recording));
   EXPECT_EQ(g_creationFlags, 0u) << "a shown program keeps its console";
 }
 
