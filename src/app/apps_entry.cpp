@@ -13,8 +13,8 @@ namespace {
 
 constexpr std::uint64_t kBytesPerKiB = 1024;
 // Settings offers neither a change nor a repair: the installer has no such modes.
-constexpr std::int64_t kNoModify = 1;
-constexpr std::int64_t kNoRepair = 1;
+constexpr std::uint32_t kNoModify = 1;
+constexpr std::uint32_t kNoRepair = 1;
 
 }  // namespace
 
@@ -22,6 +22,8 @@ void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::
   const InstallTexts texts = DeriveInstallTexts(root);
   // Quoted, as Windows starts the command line as it stands and the root may hold blanks.
   const std::string uninstallCommand = "\"" + texts.uninstallerPath + "\"";
+  // Through the wide calls: Settings shows the texts, and starts the command, on a Windows of any
+  // language.
   for (const auto& [name, text] :
        {std::pair<const char*, std::string_view>{"DisplayName", kProductName},
         {"DisplayIcon", mainPath},
@@ -29,17 +31,15 @@ void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::
         {"Publisher", VELTRANE_PUBLISHER},
         {"InstallLocation", root},
         {"UninstallString", uninstallCommand}}) {
-    runtime::Bytes bytes(text.begin(), text.end());
-    (void)key.WriteBytesValue(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, bytes, REG_SZ, true);
+    (void)key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text);
   }
   // Settings shows the size in KiB; a started KiB counts whole.
   const std::uint64_t kib = (fs::TreeSize(texts.oldFolder) + kBytesPerKiB - 1) / kBytesPerKiB;
   for (const auto& [name, number] :
-       {std::pair<const char*, std::int64_t>{"EstimatedSize", static_cast<std::int64_t>(kib)},
+       {std::pair<const char*, std::uint32_t>{"EstimatedSize", static_cast<std::uint32_t>(kib)},
         {"NoModify", kNoModify},
         {"NoRepair", kNoRepair}}) {
-    (void)key.WriteIntegerValue(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number, REG_DWORD,
-                                true);
+    (void)key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number);
   }
   (void)key.Close();
 }

@@ -4,20 +4,41 @@
 
 #include "app/handlers.h"
 #include "app/install_root.h"
+#include "app/messages.h"
+#include "app/single_instance.h"
 #include "fs/system_library.h"
 #include "runtime/dialogs.h"
 #include "runtime/shell.h"
 #include "ui/main_window.h"
 
+namespace {
+
+// The installer ended without a window: it could not be made, or the uninstaller runs.
+constexpr int kExitWithoutWindow = 1;
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // An installer usually runs from a downloads folder: a DLL planted beside it must never load.
   fs::RestrictDllSearchToSystem();
+  // Two installers could install into the same root at once: an impatient second start shows the
+  // open one instead.
+  const runtime::ScopedHandle installerName = app::ClaimInstallerName();
+  if (!installerName.Valid()) {
+    app::BringRunningInstallerToFront();
+    return 0;
+  }
+  const app::SetupLock lock = app::TakeSetupLock();
+  if (!lock.Valid()) {
+    app::ShowError(app::kUninstallerRunning);
+    return kExitWithoutWindow;
+  }
   // Before the folder dialog or the shell can be asked for anything.
   runtime::EnterShellApartment();
   std::atexit(app::ReleaseInstallRoot);
   const ui::EventBindings bindings{&StartupCheck, &InstallProduct, &ChooseInstallPath,
                                    &LaunchAndExit};
-  if (!ui::CreateMainWindow(instance, bindings)) return 1;
+  if (!ui::CreateMainWindow(instance, bindings)) return kExitWithoutWindow;
   runtime::SetDefaultMessageBoxOwner(ui::MainWindow());
   return ui::RunMessageLoop();
 }

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 namespace app {
 
 inline constexpr char kReinstallQuestion[] = "程序已安装过是否重新安装！                        ";
@@ -23,5 +26,12 @@ inline constexpr int kQuestionStyle = MB_ICONERROR | MB_OKCANCEL;
 
 // Shows a message box with the caption "Error" owned by the main window; the button code.
 int ShowError(const char* message, int style = kErrorStyle);
+
+// Tells the user that brisel runs (kProgramRunning): true when they ask to try again.
+[[nodiscard]] bool AskToRetryWhileProgramRuns();
+
+// The message of a volume short of space: what the installation needs at its peak and what the
+// volume has, in whole MB (MiB), the need rounded up and the space down.
+[[nodiscard]] std::string DiskSpaceShortMessage(std::uint64_t needBytes, std::uint64_t freeBytes);
 
 }  // namespace app

@@ -5,13 +5,17 @@
 
 namespace app {
 
-bool RemoveOwnedFiles(std::string_view root) {
-  const InstallTexts texts = DeriveInstallTexts(root);
-  // Both removals refuse empty, relative, drive-root and system-folder paths.
-  const bool folderGone = fs::DeleteTree(texts.oldFolder) || !fs::DirectoryExists(texts.oldFolder);
-  fs::RemoveFile(texts.uninstallerPath);
+fs::WholeRemoval RemoveProgramFolder(std::string_view root, bool (*retry)()) {
+  const std::string folder = DeriveInstallTexts(root).oldFolder;
+  fs::WholeRemoval removal = fs::RemoveTreeWhole(folder);
+  while (removal == fs::WholeRemoval::kInUse && retry()) removal = fs::RemoveTreeWhole(folder);
+  return removal;
+}
+
+void RemoveUninstallerAndEmptyRoot(std::string_view root) {
+  fs::RemoveFile(DeriveInstallTexts(root).uninstallerPath);
+  // Refuses empty, relative, drive-root and system-folder paths.
   (void)fs::RemoveEmptyDirectory(root);
-  return folderGone;
 }
 
 }  // namespace app

@@ -1,14 +1,28 @@
 #pragma once
 // What an installation owns below its root, and its removal.
 
+#include <windows.h>
+
 #include <string_view>
+
+#include "fs/whole_removal.h"
 
 namespace app {
 
-// Removes what an installation owns in `root` (ending in a backslash): the program folder with
-// the guarded tree removal, the uninstaller, and then the root itself only when nothing else is
-// left in it. A user's own files beside them stay. True when the program folder is gone (or was
-// never there); the uninstaller and the root may stay, a running uninstaller above all.
-[[nodiscard]] bool RemoveOwnedFiles(std::string_view root);
+// What the installer and the uninstaller say, each in a box of its own kind, while a file of the
+// installation is in use.
+inline constexpr char kProgramRunning[] = "brisel 正在运行，请先关闭 brisel 再点击“重试”。";
+inline constexpr int kProgramRunningStyle = MB_ICONERROR | MB_RETRYCANCEL;
+
+// Removes the program folder of the installation in `root` (ending in a backslash) as a whole,
+// never a part of it: while any of its files is in use (brisel runs, say) nothing goes, and
+// `retry` asks the user whether to try again. kRemoved also when there was no folder; kInUse once
+// the user has given up; kRefused for a path the guarded tree removal does not touch.
+[[nodiscard]] fs::WholeRemoval RemoveProgramFolder(std::string_view root, bool (*retry)());
+
+// Removes the rest an installation owns in `root`: the uninstaller, and then the root itself only
+// when nothing else is left in it. A user's own files beside them stay, and so does a running
+// uninstaller.
+void RemoveUninstallerAndEmptyRoot(std::string_view root);
 
 }  // namespace app

@@ -32,9 +32,14 @@ void StartupCheck() {
   (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, rootValue);
   const std::string oldRoot =
       WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
+  // The program folder goes as a whole before anything else, or nothing does: while brisel runs,
+  // Cancel ends the installer as Cancel on the question does, the installation whole with its
+  // record and entry. The installer owns only that folder, its uninstaller and the root it created:
+  // a user's own files beside them stay, and so does a root that still holds any.
+  if (RemoveProgramFolder(oldRoot, &AskToRetryWhileProgramRuns) == fs::WholeRemoval::kInUse) {
+    std::exit(0);
+  }
+  // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();
-  // Runs whether or not the reset succeeded. The installer owns only the payload's folder, its
-  // uninstaller and the root it created: a user's own files beside them stay, and so does a root
-  // that still holds any.
-  (void)RemoveOwnedFiles(oldRoot);
+  RemoveUninstallerAndEmptyRoot(oldRoot);
 }

@@ -10,6 +10,7 @@
 #include "app/install_record.h"
 #include "app/install_texts.h"
 #include "app/owned_files.h"
+#include "app/single_instance.h"
 #include "fs/files.h"
 #include "fs/path_record.h"
 #include "runtime/dialogs.h"
@@ -102,15 +103,22 @@ int Uninstall(const std::string& directory) {
   // Made before anything is removed: under a system that lets a running exe be deleted, the
   // removal below takes this exe too.
   const std::wstring copy = CopyIntoTemporaryFolder();
-  // The files first: while any of the program's files stays, so do the record and the entry that
-  // lead to it.
-  const bool removed = !directory.empty() && RemoveOwnedFiles(root);
-  if (!removed) runtime::ShowMessageBox(kRemovalFailed, kFailureStyle, kCaption);
-  // The reset tells the user itself when it fails.
-  if (!removed || !ResetInstallRecord()) {
-    DeleteFileW(copy.c_str());  // nothing for an empty path
-    return kExitFailed;
+  // The program folder first, as a whole or not at all: while any of its files stays, so do the
+  // record and the entry that lead to it. Cancel while brisel runs leaves everything as it was.
+  const fs::WholeRemoval removal =
+      directory.empty() ? fs::WholeRemoval::kRefused : RemoveProgramFolder(root, [] {
+        return runtime::ShowMessageBox(kProgramRunning, kProgramRunningStyle, kCaption) ==
+               runtime::kPressedRetry;
+      });
+  if (removal == fs::WholeRemoval::kRefused) {
+    runtime::ShowMessageBox(kRemovalFailed, kFailureStyle, kCaption);
   }
+  // The reset tells the user itself when it fails.
+  if (removal != fs::WholeRemoval::kRemoved || !ResetInstallRecord()) {
+    DeleteFileW(copy.c_str());  // nothing for an empty path
+    return removal == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
+  }
+  RemoveUninstallerAndEmptyRoot(root);
   (void)fs::RemovePathRecordOf(root);
   HandOverToCopy(copy, directory);
   return kExitDone;
@@ -122,6 +130,12 @@ int Uninstall(const std::string& directory) {
 int FinishUninstall(DWORD originalId, const std::string& root) {
   const runtime::ScopedHandle original(OpenProcess(SYNCHRONIZE, FALSE, originalId));
   if (original.Valid()) WaitForSingleObject(original.Get(), kOriginalEndTimeout);
+  // An installer started since may be installing into this root: its files stay.
+  const SetupLock lock = TakeSetupLock();
+  if (!lock.Valid()) {
+    DeleteSelfAtRestart();
+    return kExitDone;
+  }
   // An ended process's image may stay locked for a moment after its handle is signalled.
   const std::string uninstaller = DeriveInstallTexts(root).uninstallerPath;
   for (int attempt = 0; attempt < kDeleteAttempts && runtime::PathExists(uninstaller); ++attempt) {
@@ -140,6 +154,13 @@ int RunUninstaller(std::span<wchar_t* const> arguments) {
       std::wstring_view(arguments[1]) == kFinishSwitch) {
     const auto originalId = static_cast<DWORD>(std::wcstoul(arguments[2], nullptr, kDecimal));
     return FinishUninstall(originalId, runtime::WideToGbk(arguments[3]) + "\\");
+  }
+  // Held until the copy takes over: never while an installer runs, nor a second uninstaller.
+  const SetupLock lock = TakeSetupLock();
+  if (!lock.Valid()) {
+    runtime::ShowMessageBox(InstallerRuns() ? kInstallerRunning : kUninstallerRunning,
+                            kFailureStyle, kCaption);
+    return kExitFailed;
   }
   return Uninstall(fs::OwnDirectory());
 }

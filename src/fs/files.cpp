@@ -14,6 +14,9 @@ namespace fs {
 
 namespace {
 
+// Where the backslash of a drive root stands ("C:\\").
+constexpr std::size_t kDriveRootSeparator = 2;
+
 bool IsDirectory(const std::wstring& path) {
   return !path.empty() && PathIsDirectoryBound(path.c_str()) == FILE_ATTRIBUTE_DIRECTORY;
 }
@@ -151,6 +154,22 @@ std::uint64_t TreeSize(std::string_view path) {
   const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty()) return 0;
   return DirectorySize(wide.back() == L'\\' ? wide : wide + L'\\');
+}
+
+std::optional<std::uint64_t> FreeSpaceFor(std::string_view path) {
+  std::wstring level = runtime::GbkToWide(path);
+  for (;;) {
+    ULARGE_INTEGER available;
+    if (!level.empty() && GetDiskFreeSpaceExW(level.c_str(), &available, nullptr, nullptr)) {
+      return available.QuadPart;
+    }
+    // The level above, with its trailing backslash (a share root needs it); none above a drive
+    // root ("C:\\") or a share's: a shorter text would name the current drive.
+    const std::size_t separator =
+        level.size() < 2 ? std::wstring::npos : level.find_last_of(L'\\', level.size() - 2);
+    if (separator == std::wstring::npos || separator < kDriveRootSeparator) return std::nullopt;
+    level.resize(separator + 1);
+  }
 }
 
 std::string OwnExecutablePath() {

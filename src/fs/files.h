@@ -4,6 +4,7 @@
 // through its result only.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,10 @@ void RemoveFile(std::string_view path);
 // Bytes of all files below the directory at `path`; directory links are not followed. 0 when it
 // cannot be listed.
 [[nodiscard]] std::uint64_t TreeSize(std::string_view path);
+
+// Bytes this process may still write on the volume that holds `path`, or will hold it: asked of
+// its nearest existing level. Nothing when no level can be asked (a drive that does not exist).
+[[nodiscard]] std::optional<std::uint64_t> FreeSpaceFor(std::string_view path);
 
 // Full path of the running executable, or empty when it cannot be found.
 [[nodiscard]] std::string OwnExecutablePath();

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "registry/key_path.h"
+#include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 #include "runtime/text.h"
 
@@ -225,6 +226,21 @@ std::int32_t RegistryKey::HasSubKeys(HKEY root, std::string_view path) {
   return lastResult_ == ERROR_SUCCESS ? 1 : -1;
 }
 
+std::int32_t RegistryKey::WriteValueWide(HKEY root, std::string_view path, std::string_view name,
+                                         std::string_view text) {
+  const std::wstring wide = runtime::GbkToWide(text);
+  // The terminator belongs to a REG_SZ value's data.
+  const auto* units = reinterpret_cast<const std::uint8_t*>(wide.c_str());
+  return SetValueWide(root, path, name, kRegSz,
+                      runtime::ByteView(units, (wide.size() + 1) * sizeof(wchar_t)));
+}
+
+std::int32_t RegistryKey::WriteValueWide(HKEY root, std::string_view path, std::string_view name,
+                                         std::uint32_t number) {
+  const runtime::Bytes bytes = runtime::ToBytes(number);
+  return SetValueWide(root, path, name, kRegDword, bytes);
+}
+
 bool RegistryKey::HoldsKey(HKEY root, std::string_view path) const {
   // A forgotten key (root -1) is still open, but only for closing.
   return isOpen_ && rootKey_ != kInvalidKey && rootKey_ == root && keyPath_ == path;
@@ -283,6 +299,15 @@ std::int32_t RegistryKey::SetValue(std::string_view name, std::int32_t type,
                                    runtime::ByteView data) {
   lastResult_ = api_.setValue(handle_, std::string(name).c_str(), 0, static_cast<DWORD>(type),
                               data.data(), static_cast<DWORD>(data.size()));
+  return lastResult_;
+}
+
+std::int32_t RegistryKey::SetValueWide(HKEY root, std::string_view path, std::string_view name,
+                                       std::int32_t type, runtime::ByteView data) {
+  if (!UseForWriting(root, path, /*create=*/true)) return lastResult_;
+  lastResult_ =
+      api_.setValueWide(handle_, runtime::GbkToWide(name).c_str(), 0, static_cast<DWORD>(type),
+                        data.data(), static_cast<DWORD>(data.size()));
   return lastResult_;
 }
 

@@ -28,6 +28,7 @@ struct RegistryApi {
   decltype(&::RegSetValueExA) setValue = &::RegSetValueExA;
   decltype(&::RegDeleteValueA) deleteValue = &::RegDeleteValueA;
   decltype(&::RegDeleteKeyA) deleteKey = &::RegDeleteKeyA;
+  decltype(&::RegSetValueExW) setValueWide = &::RegSetValueExW;
 };
 
 // The -1 key: what Open and Create return when no key could be reached, and the root of an object
@@ -135,6 +136,14 @@ class RegistryKey {
   // 1 when the key has sub-keys, 0 when it has none, -1 when it cannot be opened or listed.
   [[nodiscard]] virtual std::int32_t HasSubKeys(HKEY root, std::string_view path);
 
+  // Writes through the wide registry call, creating the key: `text` (GBK) as REG_SZ in the UTF-16
+  // of code page 936, or `number` as REG_DWORD. The ANSI call would convert a text from the
+  // system's own code page, so it reads the same only on a Chinese Windows. 0 or the Win32 code.
+  virtual std::int32_t WriteValueWide(HKEY root, std::string_view path, std::string_view name,
+                                      std::string_view text);
+  virtual std::int32_t WriteValueWide(HKEY root, std::string_view path, std::string_view name,
+                                      std::uint32_t number);
+
   // State of the cache, for callers that need to know which key is open.
   [[nodiscard]] bool IsOpen() const { return isOpen_ != 0; }
   [[nodiscard]] HKEY RootKey() const { return rootKey_; }
@@ -154,6 +163,9 @@ class RegistryKey {
   [[nodiscard]] bool UseForWriting(HKEY root, std::string_view path, bool create);
   // Sets value `name` of the open key, recording the result.
   std::int32_t SetValue(std::string_view name, std::int32_t type, runtime::ByteView data);
+  // Creates (root, path) and sets value `name` through the wide call, recording the result.
+  std::int32_t SetValueWide(HKEY root, std::string_view path, std::string_view name,
+                            std::int32_t type, runtime::ByteView data);
   // KEY_ALL_ACCESS or KEY_READ with the bit of the current view.
   [[nodiscard]] REGSAM Access(REGSAM rights) const;
 

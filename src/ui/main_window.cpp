@@ -86,7 +86,6 @@ constexpr DWORD kBusyTickMilliseconds = 100;
 // A system command's own bits; the system uses the low four.
 constexpr WPARAM kSystemCommandMask = 0xFFF0;
 
-constexpr wchar_t kWindowClass[] = L"VeltraneInstallerWindow";
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
 constexpr char kCaption[] = "Veltrane installer";
 // The window's place and outer size, like every rectangle and font height of the layout, in
@@ -306,7 +305,7 @@ bool RegisterClasses(HINSTANCE instance) {
   windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kWindowClass;
+  windowClass.lpszClassName = kMainWindowClass;
   if (RegisterClassExW(&windowClass) == 0) return false;
 
   // A superclass of the static control whose class cursor is the system hand.
@@ -369,7 +368,7 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
   if (!RegisterClasses(instance)) return false;
   const std::wstring caption = runtime::GbkToWide(kCaption);
   g_window =
-      CreateWindowExW(0, kWindowClass, caption.c_str(),
+      CreateWindowExW(0, kMainWindowClass, caption.c_str(),
                       WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                       kLeft, kTop, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
   if (g_window == nullptr) return false;

@@ -12,6 +12,9 @@
 
 namespace ui {
 
+// The main window's class: a second installer finds the first one's window by it.
+inline constexpr wchar_t kMainWindowClass[] = L"VeltraneInstallerWindow";
+
 // The handlers' entry points. Each runs on the user-interface thread.
 struct EventBindings {
   void (*created)();         // once, after the window and all controls exist

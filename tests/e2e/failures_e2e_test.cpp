@@ -1,6 +1,8 @@
 // What the user is told, and what is left, when a step of the installation fails.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "e2e/installer_fixture.h"
 
 namespace e2e {
@@ -64,8 +66,8 @@ TEST_F(InstallerTest, ArchiveThatCannotBeWrittenStopsInTheWritingLook) {
   EXPECT_FALSE(Exists(AppDataPathRecord()));
 }
 
-// Clicks install and expects the unpacking failure: its message, then the Unpacking look with the
-// archive left in the install root.
+// Clicks install and expects the unpacking failure: its message, then the Unpacking look with
+// nothing left of the run, not even the root it made.
 void InstallAndExpectUnpackFailure(InstallerTest& test) {
   test.ClickInstall();
   const auto box = test.ErrorBox();
@@ -74,10 +76,10 @@ void InstallAndExpectUnpackFailure(InstallerTest& test) {
                  L"文件解压缩失败！请更换换到C盘以外目录或者请使用管理员权限运行！" + kBlanks4);
   test.Acknowledge(*box);
   EXPECT_EQ(test.Look(), kUnpackingLook);
-  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive stays in the install root";
+  EXPECT_FALSE(Exists(L"C:\\Quorvale")) << "archive, unpacked files and root are gone";
 }
 
-TEST_F(InstallerTest, MissingExtractorLeavesTheArchiveAndMayBeRetried) {
+TEST_F(InstallerTest, MissingExtractorLeavesNothingAndMayBeRetried) {
   LayOut(kSetup, Extractor::Missing);
   Launch();
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -94,6 +96,31 @@ TEST_F(InstallerTest, ExtractorThatFailsIsNotReportedAsAFinishedInstallation) {
   InstallAndExpectUnpackFailure(*this);
   EXPECT_FALSE(RecordKeyExists()) << "no record for a failed unpack";
   EXPECT_FALSE(Exists(AppDataPathRecord())) << "no path.dat for a failed unpack";
+}
+
+// E: has room for the archive only, F: not even for that. Registered to run with the two small
+// drives its script maps into the prefix, and the installation's need it works out.
+TEST_F(InstallerTest, DriveShortOfSpaceIsReportedAndNothingIsWritten) {
+  const char* need = std::getenv("VELTRANE_NEED_MB");
+  if (need == nullptr) GTEST_SKIP() << "runs on small drives";
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  for (const std::wstring drive : {L"E:\\", L"F:\\"}) {
+    SCOPED_TRACE(drive);
+    ULARGE_INTEGER space{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(drive.c_str(), &space, nullptr, nullptr));
+    TypePath(drive + L"Quorvale\\");
+    ClickInstall();
+    const auto box = ErrorBox();
+    ASSERT_TRUE(box);
+    ExpectErrorBox(*box, window_,
+                   L"磁盘空间不足！安装需要 " + std::wstring(need, need + strlen(need)) +
+                       L" MB，所选磁盘只有 " + std::to_wstring(space.QuadPart >> 20) +
+                       L" MB 可用，请更换安装目录。");
+    Acknowledge(*box);
+    EXPECT_EQ(Look(), kSettingsLook);
+    EXPECT_FALSE(Exists(drive + L"Quorvale"));
+  }
 }
 
 TEST_F(InstallerTest, AbsentStartProgramStillRecordsTheInstallation) {

@@ -122,6 +122,24 @@ TEST_F(InstallerTest, InstallsFromAChineseNamedFolderUnderAWesternCodePage) {
   EXPECT_TRUE(Exists(AppDataPathRecord()));
 }
 
+// An impatient second double-click: the copy that comes second shows nothing, brings the other
+// to the front and ends with exit code 0, as does any copy started later.
+TEST_F(InstallerTest, TwoCopiesStartedTogetherOpenOneWindow) {
+  LayOut(kSetup, Extractor::Real);
+  const std::wstring command = L"\"" + directory_ + L"\\VeltraneSetup.exe\"";
+  auto first = driver::Start(command, directory_), second = driver::Start(command, directory_);
+  ASSERT_TRUE(first && second);
+  ASSERT_TRUE(driver::WaitUntil([&] { return !first->Running() || !second->Running(); }));
+  const bool firstOpen = first->Running();
+  EXPECT_EQ((firstOpen ? *second : *first).WaitForExit(), 0u);
+  const HWND window =
+      driver::WaitForWindow((firstOpen ? first : second)->Id(), L"Veltrane installer");
+  ASSERT_NE(window, nullptr);
+  ShowWindow(window, SW_MINIMIZE);
+  EXPECT_EQ(driver::Start(command, directory_).value().WaitForExit(), 0u);
+  EXPECT_TRUE(!IsIconic(window) && GetForegroundWindow() == window) << "brought to the front";
+}
+
 TEST_F(InstallerTest, CommandLineForTheDefaultRoot) {
   LayOut(kSetup, Extractor::StandIn);
   Launch();

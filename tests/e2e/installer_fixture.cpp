@@ -187,6 +187,14 @@ std::optional<RegistryData> AppsEntryValue(const wchar_t* name) {
   return ValueOf(kAppsEntryKey, name);
 }
 
+std::wstring AppsEntryText(const wchar_t* name) {
+  wchar_t text[MAX_PATH] = {};
+  DWORD size = sizeof text;
+  RegGetValueW(HKEY_LOCAL_MACHINE, kAppsEntryKey, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY,
+               nullptr, text, &size);
+  return text;
+}
+
 void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,

@@ -75,6 +75,8 @@ class InstallerTest : public ::testing::Test {
 // Registry value of the installation's Apps entry in the 64-bit view, or nothing when missing.
 [[nodiscard]] std::optional<RegistryData> AppsEntryValue(const wchar_t* name);
 [[nodiscard]] bool AppsEntryExists();
+// A text value of the Apps entry read through the wide call, as Settings reads it.
+[[nodiscard]] std::wstring AppsEntryText(const wchar_t* name);
 void WriteRecordValue(const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes);
 [[nodiscard]] bool RecordKeyExists();
 

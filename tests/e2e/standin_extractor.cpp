@@ -4,7 +4,8 @@
 // files.txt lies beside it (one "path<TAB>size" line per file, UTF-8, paths below the output
 // folder), it writes those files into the folder its -o switch names, slowly as a game-sized
 // unpacking would: each file held open while a quarter of it after another is written, pausing
-// the milliseconds of pause.txt after each quarter. It never reads the archive.
+// the milliseconds of pause.txt after each quarter. It never reads the archive. When it fails, it
+// leaves a file brisel\partial below its -o folder, as an unpack cut short.
 #include <windows.h>
 
 #include <algorithm>
@@ -84,12 +85,21 @@ int wmain(int argc, wchar_t** argv) {
     CloseHandle(record);
   }
 
+  const wchar_t* output = nullptr;
   for (int index = 1; index < argc; ++index) {
-    if (wcsncmp(argv[index], L"-o", 2) == 0) {
-      WriteSlowly(TextIn(directory + L"files.txt"), argv[index] + 2,
-                  static_cast<DWORD>(NumberIn(directory + L"pause.txt")));
-    }
+    if (wcsncmp(argv[index], L"-o", 2) == 0) output = argv[index] + 2;
+  }
+  if (output != nullptr) {
+    WriteSlowly(TextIn(directory + L"files.txt"), output,
+                static_cast<DWORD>(NumberIn(directory + L"pause.txt")));
   }
   Sleep(static_cast<DWORD>(NumberIn(directory + L"sleep.txt")));
-  return NumberIn(directory + L"exitcode.txt");
+  const int exitCode = NumberIn(directory + L"exitcode.txt");
+  if (exitCode != 0 && output != nullptr) {
+    const std::wstring folder = std::wstring(output) + L"brisel";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CloseHandle(CreateFileW((folder + L"\\partial").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  return exitCode;
 }

@@ -2,7 +2,7 @@
 // Add/Remove Programs lists it, the uninstaller its UninstallString starts, and what it leaves.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "e2e/installer_fixture.h"
@@ -18,6 +18,7 @@ constexpr wchar_t kUninstaller[] = L"C:\\Quorvale\\uninstall.exe";
 constexpr wchar_t kProgramFolder[] = L"C:\\Quorvale\\brisel";
 constexpr DWORD kRemovalTimeout = 30000;
 constexpr ULONGLONG kBytesPerKiB = 1024;
+constexpr wchar_t kRunning[] = L"brisel 正在运行，请先关闭 brisel 再点击“重试”。";
 
 // What Wine's Add/Remove Programs lists ("KEY|||DisplayName" lines), from its console program
 // run with its output in a file.
@@ -90,20 +91,19 @@ ULONGLONG FolderBytes(const std::wstring& directory) {
 
 class UninstallTest : public InstallerTest {
  protected:
-  // A real installation into C:\Quorvale\, through the window.
+  // A real installation into C:\Quorvale\, through the window, which is closed then: an
+  // uninstaller does not run beside the installer.
   void Install() {
     LayOut(kSetup, Extractor::Real);
     Launch();
     ClickInstall();
     ASSERT_EQ(Look(), kDoneLook);
+    installer_ = driver::Process();
   }
 
   // Starts the entry's UninstallString as Settings does and waits for its question.
   std::optional<driver::MessageBoxInfo> StartUninstaller() {
-    const auto command = AppsEntryValue(L"UninstallString");
-    if (!command) return std::nullopt;
-    auto started = driver::Start(std::wstring(
-        command->bytes.begin(), std::find(command->bytes.begin(), command->bytes.end(), BYTE{0})));
+    auto started = driver::Start(AppsEntryText(L"UninstallString"));
     if (!started) return std::nullopt;
     uninstaller_ = std::move(*started);
     return driver::WaitForMessageBox(uninstaller_.Id());
@@ -203,6 +203,69 @@ TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
   ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   EXPECT_FALSE(AppsEntryExists());
   EXPECT_FALSE(Exists(kUninstaller));
+}
+
+// A running brisel.exe keeps every answer from leaving half an installation: it stays whole with
+// its record and entry, or goes wholly.
+TEST_F(UninstallTest, RunningProgramLeavesTheInstallationWholeOrWhollyGone) {
+  Install();
+  const ULONGLONG whole = FolderBytes(kProgramFolder);
+  auto brisel = driver::Start(L"C:\\Quorvale\\brisel\\brisel.exe", kProgramFolder);
+  ASSERT_TRUE(brisel && driver::WaitForWindow(brisel->Id(), L"brisel"));
+  const auto inUse = [&](const driver::Process& asker, const std::wstring& caption) {
+    auto box = driver::WaitForMessageBox(asker.Id()).value_or(driver::MessageBoxInfo{});
+    EXPECT_EQ(box.caption + L"|" + box.text, caption + L"|" + kRunning);
+    EXPECT_EQ(box.buttonIds, (std::vector<int>{IDRETRY, IDCANCEL}));
+    EXPECT_EQ(FolderBytes(kProgramFolder), whole);
+    EXPECT_TRUE(AppsEntryExists() && RecordValue(L"installer").value().bytes == Dword(1));
+    return box;
+  };
+  const auto press = [](const driver::MessageBoxInfo& box, int button) {
+    driver::PressButton(box, button);
+    EXPECT_TRUE(driver::WaitUntil([&] { return !IsWindow(box.window); }));
+  };
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
+  press(inUse(installer_, L"Error"), IDRETRY);
+  press(inUse(installer_, L"Error"), IDCANCEL);
+  EXPECT_EQ(installer_.WaitForExit(), 0u) << "Cancel ends the installer";
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  press(*question, IDOK);
+  const auto box = inUse(uninstaller_, L"卸载");
+  *brisel = driver::Process();
+  press(box, IDRETRY);
+  EXPECT_TRUE(driver::WaitUntil([] { return !Exists(kRoot); }, kRemovalTimeout));
+  EXPECT_FALSE(AppsEntryExists());
+  EXPECT_EQ(RecordValue(L"installer").value().bytes, Dword(0));
+}
+
+TEST_F(UninstallTest, UninstallerStartedWhileTheInstallerRunsSaysSoAndEnds) {
+  Install();
+  LaunchWithoutSettling();  // asks its reinstall question
+  const auto refused = StartUninstaller();
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text, L"安装程序正在运行，请稍后再试。") << "nor shows its question";
+  driver::PressButton(*refused, IDOK);
+  EXPECT_TRUE(uninstaller_.WaitForExit());
+  EXPECT_TRUE(Exists(kUninstaller) && AppsEntryExists());
+}
+
+// A Chinese root on a Western Windows: Settings shows the entry's texts as they are, and its
+// command removes the installation. Registered to run under Wine's code page 1252 only.
+TEST_F(UninstallTest, ChineseRootUnderAWesternCodePageIsRemovedThroughItsEntry) {
+  if (std::getenv("VELTRANE_EXPECT_ACP") == nullptr) GTEST_SKIP() << "runs under code page 1252";
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  TypePath(L"C:\\安装目录\\");
+  ClickInstall();
+  installer_ = driver::Process();
+  EXPECT_EQ(AppsEntryText(L"InstallLocation"), L"C:\\安装目录\\");
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  driver::PressButton(*question, IDOK);
+  EXPECT_TRUE(driver::WaitUntil([] { return !Exists(L"C:\\安装目录"); }, kRemovalTimeout));
+  EXPECT_FALSE(AppsEntryExists());
+  RemoveTree(L"C:\\安装目录");
 }
 
 }  // namespace
