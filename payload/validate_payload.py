@@ -153,6 +153,12 @@ class HeaderReader:
 K_END, K_HEADER, K_MAIN_STREAMS, K_PACK_INFO, K_UNPACK_INFO = 0x00, 0x01, 0x04, 0x06, 0x07
 K_SIZE, K_ENCODED_HEADER = 0x09, 0x17
 LZMA, LZMA2 = b"\x03\x01\x01", b"\x21"
+# A coder's first byte: the length of its method id, and whether more fields follow.
+CODER_ID_SIZE, CODER_IS_COMPLEX, CODER_HAS_PROPERTIES = 0x0F, 0x10, 0x20
+# An LZMA2 chunk's control byte: the end; uncompressed data, with or without a dictionary reset;
+# compressed data, from this value on with new properties, and from this one on with a reset.
+LZMA2_END, LZMA2_COPY_RESET, LZMA2_COPY = 0x00, 0x01, 0x02
+LZMA2_PACKED, LZMA2_NEW_PROPERTIES, LZMA2_DICTIONARY_RESET = 0x80, 0xC0, 0xE0
 
 
 def read_folder(reader):
@@ -160,9 +166,9 @@ def read_folder(reader):
     coders, inputs, outputs = [], 0, 0
     for _ in range(reader.number()):
         flags = reader.byte()
-        method = reader.bytes(flags & 0x0F)
-        ins, outs = (reader.number(), reader.number()) if flags & 0x10 else (1, 1)
-        properties = reader.bytes(reader.number()) if flags & 0x20 else b""
+        method = reader.bytes(flags & CODER_ID_SIZE)
+        ins, outs = (reader.number(), reader.number()) if flags & CODER_IS_COMPLEX else (1, 1)
+        properties = reader.bytes(reader.number()) if flags & CODER_HAS_PROPERTIES else b""
         coders.append((method, properties))
         inputs, outputs = inputs + ins, outputs + outs
     bind_pairs = outputs - 1
@@ -233,15 +239,16 @@ def lzma2_blocks(archive, offset, end):
     while offset < end and blocks < 2:
         archive.seek(offset)
         head = archive.read(6)
-        control = head[0] if head else 0
-        if control == 0x00:
+        control = head[0] if head else LZMA2_END
+        if control == LZMA2_END:
             break
-        if control in (0x01, 0x02):
-            blocks += control == 0x01
+        if control in (LZMA2_COPY_RESET, LZMA2_COPY):
+            blocks += control == LZMA2_COPY_RESET
             offset += 3 + int.from_bytes(head[1:3], "big") + 1
-        elif control >= 0x80:
-            blocks += control >= 0xE0
-            offset += (6 if control >= 0xC0 else 5) + int.from_bytes(head[3:5], "big") + 1
+        elif control >= LZMA2_PACKED:
+            blocks += control >= LZMA2_DICTIONARY_RESET
+            offset += (6 if control >= LZMA2_NEW_PROPERTIES else 5) + \
+                int.from_bytes(head[3:5], "big") + 1
         else:
             break
     return blocks
@@ -251,7 +258,10 @@ def decodes_on_one_core(path, header_at, header_size):
     """Whether 7-Zip would decode the archive's largest folder as one stream: LZMA, or LZMA2 in a
     single block."""
     with open(path, "rb") as archive:
-        streams = read_main_streams(archive, header_at, header_size)
+        try:
+            streams = read_main_streams(archive, header_at, header_size)
+        except (IndexError, lzma.LZMAError):
+            return False  # a header of a shape this reader does not follow: no warning
         if not streams:
             return False
         pack_pos, pack_sizes, folders = streams
