@@ -15,17 +15,13 @@ import struct
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-import pe_stamp  # noqa: E402  (the PE header's layout)
+import pe_stamp  # noqa: E402  (the PE header's layout and checksum)
 
 PAGE_SIZE = 4096
 SECTION_HEADER_SIZE = 40
 # In a section header: the size and the file offset of its raw data.
 RAW_SIZE_OFFSET, RAW_POINTER_OFFSET = 16, 20
 COPY_CHUNK = 64 * 1024 * 1024
-# The file's 16-bit words summed with end-around carry are, for any positive sum, the sum modulo
-# 0xFFFF with 0 read as 0xFFFF: a whole chunk's words are summed at once as one little-endian
-# number (2**16 is 1 modulo 0xFFFF), so that a payload of gigabytes takes seconds.
-WORD_MODULUS = 0xFFFF
 
 
 def section_headers(header):
@@ -36,22 +32,6 @@ def section_headers(header):
     return pe, [(first + index * SECTION_HEADER_SIZE,
                  header[first + index * SECTION_HEADER_SIZE:][:8].rstrip(b"\0").decode("ascii"))
                 for index in range(count)]
-
-
-def checksum(file, checksum_at, length):
-    """The PE checksum of the open file's bytes, its own field taken as zero."""
-    file.seek(0)
-    total, at = 0, 0
-    while chunk := file.read(COPY_CHUNK):
-        chunk = bytearray(chunk)
-        if at <= checksum_at < at + len(chunk):
-            chunk[checksum_at - at:checksum_at - at + 4] = bytes(4)
-        at += len(chunk)
-        if len(chunk) % 2:
-            chunk.append(0)
-        total += int.from_bytes(chunk, "little") % WORD_MODULUS
-    folded = total % WORD_MODULUS or (WORD_MODULUS if total else 0)
-    return folded + length
 
 
 def copy(source, target, count):
@@ -93,7 +73,7 @@ def align(path, name):
         copy(source, target, None)
         checksum_at = pe + pe_stamp.OPTIONAL_HEADER_OFFSET + pe_stamp.CHECKSUM_OFFSET
         if struct.unpack_from("<I", header, checksum_at)[0]:
-            value = checksum(target, checksum_at, target.tell())
+            value = pe_stamp.pe_checksum(target, checksum_at, target.tell())
             target.seek(checksum_at)
             target.write(struct.pack("<I", value))
     os.chmod(partial, os.stat(path).st_mode)

@@ -8,6 +8,7 @@ signing: the signature's digest covers the time stamp.
 """
 
 import argparse
+import io
 import struct
 import sys
 
@@ -19,19 +20,29 @@ OPTIONAL_HEADER_OFFSET = len(PE_SIGNATURE) + 20
 # In the optional header: the same place in PE32 and PE32+.
 CHECKSUM_OFFSET = 64
 MAX_TIME_STAMP = 0xFFFFFFFF
+# The checksum's words summed with end-around carry are, for any positive sum, the sum modulo
+# 0xFFFF with 0 read as 0xFFFF: a whole chunk's words are summed at once as one little-endian
+# number (2**16 is 1 modulo 0xFFFF). Chunks are of an even size, so that words never straddle two.
+WORD_MODULUS = 0xFFFF
+CHECKSUM_CHUNK = 64 * 1024 * 1024
 
 
-def pe_checksum(data, checksum_at):
-    """The checksum Windows' CheckSumMappedFile computes: the file's little-endian 16-bit words,
-    its own field taken as zero, summed with end-around carry, plus the file's length."""
-    words = bytearray(data)
-    words[checksum_at:checksum_at + 4] = bytes(4)
-    if len(words) % 2:
-        words.append(0)
-    total = sum(struct.unpack(f"<{len(words) // 2}H", words))
-    while total >> 16:
-        total = (total & 0xFFFF) + (total >> 16)
-    return total + len(data)
+def pe_checksum(file, checksum_at, length):
+    """The checksum Windows' CheckSumMappedFile computes over the open file's first `length` bytes:
+    its little-endian 16-bit words, its own field taken as zero, summed with end-around carry,
+    plus the length. Read in chunks, so that an exe of gigabytes takes seconds."""
+    file.seek(0)
+    total, at = 0, 0
+    while at < length and (chunk := file.read(min(CHECKSUM_CHUNK, length - at))):
+        chunk = bytearray(chunk)
+        if at <= checksum_at < at + len(chunk):
+            chunk[checksum_at - at:checksum_at - at + 4] = bytes(4)
+        at += len(chunk)
+        if len(chunk) % 2:
+            chunk.append(0)
+        total += int.from_bytes(chunk, "little") % WORD_MODULUS
+    folded = total % WORD_MODULUS or (WORD_MODULUS if total else 0)
+    return folded + length
 
 
 def stamp(data, time_stamp):
@@ -43,7 +54,8 @@ def stamp(data, time_stamp):
         raise ValueError("not a PE file: no PE signature where the MZ header points")
     struct.pack_into("<I", data, pe + TIME_STAMP_OFFSET, time_stamp)
     checksum_at = pe + OPTIONAL_HEADER_OFFSET + CHECKSUM_OFFSET
-    struct.pack_into("<I", data, checksum_at, pe_checksum(data, checksum_at))
+    struct.pack_into("<I", data, checksum_at,
+                     pe_checksum(io.BytesIO(data), checksum_at, len(data)))
     return data
 
 
