@@ -4,21 +4,32 @@
 // current directory be removed. Deleting file by file would remove everything around them and leave
 // a program that no longer starts.
 
+#include <string>
 #include <string_view>
+
+#include "runtime/progress.h"
 
 namespace fs {
 
 enum class WholeRemoval {
   kRemoved,  // the folder and everything in it are gone, or there was no folder
-  kInUse,    // an entry is in use or cannot be deleted: nothing was removed
+  kInUse,    // an entry is in use (a sharing violation, a running program): nothing was removed
+  kFailed,   // an entry could not be checked or removed for another reason, or stayed behind
   kRefused,  // the path is not a folder, or the tree removal's guard refuses it: nothing touched
 };
 
+// What a removal did, and where and why it stopped.
+struct RemovalReport {
+  WholeRemoval result = WholeRemoval::kRemoved;
+  unsigned long error = 0;  // the Win32 error behind kInUse or kFailed
+  std::string where;        // GBK path of the entry that refused or stayed
+};
+
 // Removes the directory at `path` with everything below it, or nothing at all when any entry is
-// held by a program (a running exe or DLL, an open file, a current directory) or cannot be
-// deleted. Every entry is held open without sharing from the check until its removal, so a
-// program started meanwhile cannot take one. DeleteTree's guard applies and links are removed as
-// links; entries made while it runs stay, and so do the directories that hold them.
-[[nodiscard]] WholeRemoval RemoveTreeWhole(std::string_view path);
+// held by a program (a running exe or DLL, an open file, a current directory). `progress`, when
+// given, counts the files found and then those removed. DeleteTree's guard applies and links are
+// removed as links.
+[[nodiscard]] RemovalReport RemoveTreeWhole(std::string_view path,
+                                            runtime::Progress* progress = nullptr);
 
 }  // namespace fs
