@@ -7,8 +7,8 @@ namespace app {
 
 fs::WholeRemoval RemoveProgramFolder(std::string_view root, bool (*retry)()) {
   const std::string folder = DeriveInstallTexts(root).oldFolder;
-  fs::WholeRemoval removal = fs::RemoveTreeWhole(folder);
-  while (removal == fs::WholeRemoval::kInUse && retry()) removal = fs::RemoveTreeWhole(folder);
+  fs::WholeRemoval removal = fs::RemoveTreeWhole(folder).result;
+  while (removal == fs::WholeRemoval::kInUse && retry()) removal = fs::RemoveTreeWhole(folder).result;
   return removal;
 }
 
