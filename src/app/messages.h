@@ -19,6 +19,8 @@ inline constexpr char kUnpackFailed[] =
 inline constexpr char kRegistryFailed[] =
     "注册表写入失败！请更换换到C盘以外目录或者请使用管理员权限运行！    ";
 inline constexpr char kChooseValidPath[] = "请选择正确的安装路径！";
+// The payload does not match the checksum the build recorded: the download or the disk damaged it.
+inline constexpr char kInstallerDamaged[] = "安装程序已损坏，请重新下载后再安装。";
 
 // Error icon with OK (failures); with OK and Cancel (the reinstall question).
 inline constexpr int kErrorStyle = MB_ICONERROR;
