@@ -140,21 +140,22 @@ void UnmarkFiles(const std::vector<HeldEntry>& held, std::size_t count) {
 RemovalReport RemoveTreeWhole(std::string_view path, runtime::Progress*) {
   std::wstring wide = runtime::GbkToWide(path);
   while (!wide.empty() && wide.back() == L'\\') wide.pop_back();
-  if (wide.empty() || !MayRemoveTree(wide)) return {WholeRemoval::kRefused};
+  if (wide.empty() || !MayRemoveTree(wide)) return {WholeRemoval::kRefused, 0, {}};
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return {error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? WholeRemoval::kRemoved
-                                                                          : WholeRemoval::kInUse};
+                                                                          : WholeRemoval::kInUse,
+            0, {}};
   }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {WholeRemoval::kRefused};
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {WholeRemoval::kRefused, 0, {}};
 
   std::vector<HeldEntry> held;
-  if (!HoldTree(wide, held)) return {WholeRemoval::kInUse};
+  if (!HoldTree(wide, held)) return {WholeRemoval::kInUse, 0, {}};
   for (std::size_t index = 0; index < held.size(); ++index) {
     if (held[index].directory || MarkFile(held[index])) continue;
     UnmarkFiles(held, index);
-    return {WholeRemoval::kInUse};
+    return {WholeRemoval::kInUse, 0, {}};
   }
   // Closing a marked file deletes it. Every directory stands before its entries, so backwards
   // each one is empty by the time it is marked, unless an entry was made in it meanwhile.
@@ -162,7 +163,7 @@ RemovalReport RemoveTreeWhole(std::string_view path, runtime::Progress*) {
     if (entry->directory) (void)MarkForDeletion(*entry, true);
     entry->handle.Reset();
   }
-  return {WholeRemoval::kRemoved};
+  return {WholeRemoval::kRemoved, 0, {}};
 }
 
 }  // namespace fs
