@@ -20,90 +20,131 @@
 
 namespace {
 
-// Bytes the installation needs at its peak: the archive, its unpacked files and the uninstaller
-// lie on the volume together before the archive is deleted, once the old program folder is gone.
-std::uint64_t PeakNeed(const app::InstallTexts& texts) {
-  const std::uint64_t need = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
-                             app::UninstallerProgram().size();
-  const std::uint64_t freed = fs::TreeSize(texts.oldFolder);
-  return need > freed ? need - freed : 0;
-}
+using ui::Control;
 
-// The levels of `root` that do not exist yet, the deepest first.
-std::vector<std::string> MissingLevels(std::string_view root) {
-  std::vector<std::string> missing;
-  std::string level(root.substr(0, runtime::LastBackslash(root)));
-  while (!level.empty() && !fs::DirectoryExists(level)) {
-    missing.push_back(level);
-    const std::size_t separator = runtime::LastBackslash(level);
-    if (separator == std::string::npos) break;
-    level.resize(separator);
+// One run of the installation into the root the user chose: what it derives from the root, and
+// what it takes back when it stops half-way.
+class Installation {
+ public:
+  Installation()
+      : root_(app::InstallRoot()),
+        // After a folder pick the root is set and text typed into the box since has no effect.
+        typed_(root_.empty()) {
+    if (typed_) root_ = ui::GetEditText(Control::编辑框_路径);
+    root_ = app::WithTrailingBackslash(root_);
+    texts_ = app::DeriveInstallTexts(root_);
   }
-  return missing;
-}
+
+  const std::string& Root() const { return root_; }
+  const app::InstallTexts& Texts() const { return texts_; }
+
+  // Whether the volume has room for the installation at its peak; otherwise tells the user.
+  [[nodiscard]] bool HasRoom() {
+    std::uint64_t freed = 0;
+    const auto measure = [&] { freed = fs::TreeSize(texts_.oldFolder); };
+    ui::RunLive(nullptr, measure);
+    // The archive, its unpacked files and the uninstaller lie on the volume together before the
+    // archive is deleted, once the old program folder is gone.
+    const std::uint64_t all = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
+                              app::UninstallerProgram().size();
+    const std::uint64_t need = all > freed ? all - freed : 0;
+    const auto space = fs::FreeSpaceFor(root_);
+    if (!space || *space >= need) return true;
+    Stop(app::DiskSpaceShortMessage(need, *space).c_str());
+    return false;
+  }
+
+  // Makes the levels of the root that do not exist yet, noting them for a failure's clean-up.
+  [[nodiscard]] bool MakeRoot() {
+    std::string level(root_.substr(0, runtime::LastBackslash(root_)));
+    while (!level.empty() && !fs::DirectoryExists(level)) {
+      made_.push_back(level);
+      const std::size_t separator = runtime::LastBackslash(level);
+      if (separator == std::string::npos) break;
+      level.resize(separator);
+    }
+    if (fs::DirectoryExists(root_) || fs::CreateDirectoryPath(root_)) return true;
+    Fail(app::kDirectoryFailed);
+    return false;
+  }
+
+  // Removes an old program folder as a whole; false when the user gave up or it failed.
+  [[nodiscard]] bool RemoveOldFolder() {
+    ui::ShowLook(ui::Look::Removing);
+    const fs::RemovalReport removal = app::RemoveProgramFolder(
+        root_, {ui::MainWindow(), ui::ProgressBar()}, &app::AskToRetryWhileProgramRuns);
+    ui::ShowLook(ui::Look::Settings);
+    if (removal.result == fs::WholeRemoval::kFailed) {
+      Stop(app::RemovalFailedMessage(removal).c_str());
+    } else if (removal.result == fs::WholeRemoval::kInUse) {
+      Stop(nullptr);
+    }
+    return removal.result != fs::WholeRemoval::kFailed &&
+           removal.result != fs::WholeRemoval::kInUse;
+  }
+
+  // Writes the archive and has the extractor unpack it; false after a failure's clean-up.
+  [[nodiscard]] bool Unpack() {
+    switch (app::WriteAndUnpack(texts_.archivePath,
+                                app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_)) {
+      case app::UnpackResult::WriteFailed:
+        Fail(app::kArchiveWriteFailed);
+        return false;
+      case app::UnpackResult::UnpackFailed:
+        Fail(app::kUnpackFailed);
+        return false;
+      case app::UnpackResult::Unpacked:
+        break;
+    }
+    return true;
+  }
+
+  // Writes the uninstaller, deletes the archive, shows the Done look and records the installation.
+  void Finish() {
+    // Without it the product can still be used; Settings then cannot remove it, nothing else fails.
+    (void)runtime::WriteFile(texts_.uninstallerPath, {app::UninstallerProgram()});
+    if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
+    ui::ShowLook(ui::Look::Done);
+    if (runtime::PathExists(texts_.startProgramCheck)) {
+      ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
+    }
+    app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
+    (void)fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
+  }
+
+ private:
+  // Ends the run, telling the user why when there is a message. A typed root is read from the box
+  // again next time, so that the user can choose another directory.
+  void Stop(const char* message) {
+    if (typed_) app::InstallRoot().clear();
+    if (message != nullptr) app::ShowError(message);
+  }
+
+  // Takes back what this run wrote: the archive, what was unpacked, and the levels of the root it
+  // made, once empty again. Then stops with the message.
+  void Fail(const char* message) {
+    const auto takeBack = [&] {
+      fs::RemoveFile(texts_.archivePath);
+      (void)fs::DeleteTree(texts_.oldFolder);
+      for (const std::string& level : made_) (void)fs::RemoveEmptyDirectory(level);
+    };
+    ui::RunLive(nullptr, takeBack);
+    Stop(message);
+  }
+
+  std::string root_;
+  bool typed_;
+  app::InstallTexts texts_;
+  std::vector<std::string> made_;  // the levels of the root this run created, the deepest first
+};
 
 }  // namespace
 
 void InstallProduct() {
-  using namespace app;
-  using ui::Control;
-  std::string& root = InstallRoot();
-  // After a folder pick the root is set and text typed into the box since has no effect.
-  const bool typed = root.empty();
-  if (typed) root = ui::GetEditText(Control::编辑框_路径);
-  root = WithTrailingBackslash(root);
-  // A failure or a cancel asks the user for another directory: a typed root is then read from the
-  // box again.
-  const auto stop = [&](const char* message) {
-    if (typed) root.clear();
-    if (message != nullptr) ShowError(message);
-  };
-  const InstallTexts texts = DeriveInstallTexts(root);
-  // Before anything is removed or written.
-  const std::uint64_t need = PeakNeed(texts);
-  if (const auto space = fs::FreeSpaceFor(root); space && *space < need) {
-    stop(DiskSpaceShortMessage(need, *space).c_str());
-    return;
+  Installation installation;
+  app::InstallRoot() = installation.Root();
+  if (installation.HasRoom() && installation.MakeRoot() && installation.RemoveOldFolder() &&
+      installation.Unpack()) {
+    installation.Finish();
   }
-  // A failure from here on takes back what this run wrote: the archive, what was unpacked, and the
-  // levels of the root it made, once empty again.
-  const std::vector<std::string> made = MissingLevels(root);
-  const auto fail = [&](const char* message) {
-    fs::RemoveFile(texts.archivePath);
-    (void)fs::DeleteTree(texts.oldFolder);
-    for (const std::string& level : made) (void)fs::RemoveEmptyDirectory(level);
-    stop(message);
-  };
-
-  if (!fs::DirectoryExists(root) && !fs::CreateDirectoryPath(root)) {
-    fail(kDirectoryFailed);
-    return;
-  }
-  if (RemoveProgramFolder(root, &AskToRetryWhileProgramRuns) == fs::WholeRemoval::kInUse) {
-    stop(nullptr);
-    return;
-  }
-  ui::ShowLook(ui::Look::Writing);
-
-  switch (WriteAndUnpack(texts.archivePath, ExtractorCommandLine(fs::OwnDirectory(), root), root)) {
-    case UnpackResult::WriteFailed:
-      fail(kArchiveWriteFailed);
-      return;
-    case UnpackResult::UnpackFailed:
-      fail(kUnpackFailed);
-      return;
-    case UnpackResult::Unpacked:
-      break;
-  }
-  // Without it the product can still be used; Settings then cannot remove it, nothing else fails.
-  (void)runtime::WriteFile(texts.uninstallerPath, {UninstallerProgram()});
-  if (fs::FileExists(texts.archivePath)) fs::RemoveFile(texts.archivePath);
-
-  ui::ShowLook(ui::Look::Done);
-  if (runtime::PathExists(texts.startProgramCheck)) {
-    ui::SetEditText(Control::编辑框1, texts.startProgramCheck);
-  }
-
-  WriteInstallRecord(texts.mainProgramPath, texts.startProgramPath, root);
-  (void)fs::WritePathRecord(texts.mainProgramPath, texts.startProgramPath, root);
 }

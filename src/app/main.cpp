@@ -13,7 +13,8 @@
 
 namespace {
 
-// The installer ended without a window: it could not be made, or the uninstaller runs.
+// The installer ended without a window: it could not be made, or another installer or the
+// uninstaller runs.
 constexpr int kExitWithoutWindow = 1;
 
 }  // namespace
@@ -25,8 +26,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // open one instead.
   const runtime::ScopedHandle installerName = app::ClaimInstallerName();
   if (!installerName.Valid()) {
-    app::BringRunningInstallerToFront();
-    return 0;
+    if (app::BringRunningInstallerToFront()) return 0;
+    // Its window is out of reach, in another user's session: say why nothing opens.
+    app::ShowError(app::kInstallerRunning);
+    return kExitWithoutWindow;
   }
   const app::SetupLock lock = app::TakeSetupLock();
   if (!lock.Valid()) {

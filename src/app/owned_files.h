@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 #include "fs/whole_removal.h"
@@ -14,11 +15,25 @@ namespace app {
 inline constexpr char kProgramRunning[] = "brisel 正在运行，请先关闭 brisel 再点击“重试”。";
 inline constexpr int kProgramRunningStyle = MB_ICONERROR | MB_RETRYCANCEL;
 
+// Where a removal is watched: a window that stays live meanwhile, and the bar in it that shows
+// the files removed of those found.
+struct RemovalView {
+  HWND window;
+  HWND bar;
+};
+
 // Removes the program folder of the installation in `root` (ending in a backslash) as a whole,
-// never a part of it: while any of its files is in use (brisel runs, say) nothing goes, and
-// `retry` asks the user whether to try again. kRemoved also when there was no folder; kInUse once
-// the user has given up; kRefused for a path the guarded tree removal does not touch.
-[[nodiscard]] fs::WholeRemoval RemoveProgramFolder(std::string_view root, bool (*retry)());
+// never a part of it, on a worker thread while `view` stays live: while any of its files is in
+// use (brisel runs, say) nothing goes, and `retry` asks the user whether to try again. kRemoved
+// also when there was no folder; kInUse once the user has given up; kFailed with the entry and
+// the system's error when something else stood in the way; kRefused for a path the guarded tree
+// removal does not touch.
+[[nodiscard]] fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view,
+                                                    bool (*retry)());
+
+// What the user reads when the removal failed for another reason than a running brisel: the entry
+// that stayed and the system's error code.
+[[nodiscard]] std::string RemovalFailedMessage(const fs::RemovalReport& report);
 
 // Removes the rest an installation owns in `root`: the uninstaller, and then the root itself only
 // when nothing else is left in it. A user's own files beside them stay, and so does a running

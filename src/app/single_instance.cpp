@@ -38,17 +38,18 @@ bool InstallerRuns() {
   return name.Valid() || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-void BringRunningInstallerToFront() {
+bool BringRunningInstallerToFront() {
   HWND window = FindWindowW(ui::kMainWindowClass, nullptr);
   for (DWORD waited = 0; window == nullptr && waited < kWindowWait; waited += kWindowPoll) {
     Sleep(kWindowPoll);
     window = FindWindowW(ui::kMainWindowClass, nullptr);
   }
-  if (window == nullptr) return;
+  if (window == nullptr) return false;
   if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   // A box the installer shows (its question, a failure) stands in front of its window. The user
   // has just started this process, which lets it set the foreground window.
   SetForegroundWindow(GetLastActivePopup(window));
+  return true;
 }
 
 }  // namespace app

@@ -32,7 +32,8 @@ using SetupLock = runtime::GenericScopedHandle<OwnedMutexTraits>;
 [[nodiscard]] bool InstallerRuns();
 
 // Brings the open installer's window, or the box it shows, to the front once the window exists;
-// gives up after a few seconds without one.
-void BringRunningInstallerToFront();
+// false when none appears within a few seconds (it runs in another session, where this one cannot
+// see its windows).
+[[nodiscard]] bool BringRunningInstallerToFront();
 
 }  // namespace app

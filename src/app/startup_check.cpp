@@ -11,6 +11,14 @@
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/text.h"
+#include "ui/main_window.h"
+
+namespace {
+
+// The old installation could not be removed: it stays recorded, and the installer ends.
+constexpr int kExitRemovalFailed = 1;
+
+}  // namespace
 
 void StartupCheck() {
   using namespace app;
@@ -36,8 +44,14 @@ void StartupCheck() {
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:
   // a user's own files beside them stay, and so does a root that still holds any.
-  if (RemoveProgramFolder(oldRoot, &AskToRetryWhileProgramRuns) == fs::WholeRemoval::kInUse) {
-    std::exit(0);
+  ui::ShowLook(ui::Look::Removing);
+  const fs::RemovalReport removal = RemoveProgramFolder(
+      oldRoot, {ui::MainWindow(), ui::ProgressBar()}, &AskToRetryWhileProgramRuns);
+  ui::ShowLook(ui::Look::Settings);
+  if (removal.result == fs::WholeRemoval::kInUse) std::exit(0);
+  if (removal.result == fs::WholeRemoval::kFailed) {
+    ShowError(RemovalFailedMessage(removal).c_str());
+    std::exit(kExitRemovalFailed);
   }
   // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();

@@ -18,6 +18,7 @@
 #include "runtime/gbk.h"
 #include "runtime/process.h"
 #include "runtime/scoped_handle.h"
+#include "ui/progress_window.h"
 
 namespace app {
 
@@ -27,7 +28,10 @@ constexpr char kCaption[] = "卸载";
 constexpr char kQuestion[] = "确定要完全卸载 brisel 及其所有组件吗？";
 constexpr char kRemovalFailed[] =
     "卸载失败！brisel 的文件未能全部删除，可能正在使用中。请关闭 brisel 后重试。";
+constexpr char kRemoving[] = "正在卸载 brisel……";
+constexpr char kUninstalled[] = "brisel 已成功卸载。";
 constexpr int kQuestionStyle = MB_ICONQUESTION | MB_OKCANCEL;
+constexpr int kDoneStyle = MB_ICONINFORMATION;
 constexpr int kFailureStyle = MB_ICONERROR;
 
 constexpr int kExitDone = 0;  // removed, or left as it was on Cancel
@@ -94,32 +98,47 @@ void HandOverToCopy(const std::wstring& copy, std::string_view directory) {
   DeleteSelfAtRestart();
 }
 
+// Tells the user that brisel runs: true when they ask to try again.
+bool AskToRetryWhileBriselRuns() {
+  return runtime::ShowMessageBox(kProgramRunning, kProgramRunningStyle, kCaption) ==
+         runtime::kPressedRetry;
+}
+
 // The original's run: asks, then removes the installation in `directory`'s root.
 int Uninstall(const std::string& directory) {
   if (runtime::ShowMessageBox(kQuestion, kQuestionStyle, kCaption) != runtime::kPressedOk) {
     return kExitDone;
   }
   const std::string root = directory + "\\";
+  // Up within a moment of OK, until the last box has been answered; the boxes stand on it. Without
+  // it the removal runs all the same, and the boxes still tell how it ended.
+  ui::ProgressWindow window;
+  if (window.Create(GetModuleHandleW(nullptr), kCaption, kRemoving)) {
+    runtime::SetDefaultMessageBoxOwner(window.Window());
+  }
   // Made before anything is removed: under a system that lets a running exe be deleted, the
   // removal below takes this exe too.
   const std::wstring copy = CopyIntoTemporaryFolder();
   // The program folder first, as a whole or not at all: while any of its files stays, so do the
   // record and the entry that lead to it. Cancel while brisel runs leaves everything as it was.
-  const fs::WholeRemoval removal =
-      directory.empty() ? fs::WholeRemoval::kRefused : RemoveProgramFolder(root, [] {
-        return runtime::ShowMessageBox(kProgramRunning, kProgramRunningStyle, kCaption) ==
-               runtime::kPressedRetry;
-      });
-  if (removal == fs::WholeRemoval::kRefused) {
+  const fs::RemovalReport removal =
+      directory.empty()
+          ? fs::RemovalReport{fs::WholeRemoval::kRefused, 0, {}}
+          : RemoveProgramFolder(root, {window.Window(), window.Bar()}, &AskToRetryWhileBriselRuns);
+  if (removal.result == fs::WholeRemoval::kRefused) {
     runtime::ShowMessageBox(kRemovalFailed, kFailureStyle, kCaption);
+  } else if (removal.result == fs::WholeRemoval::kFailed) {
+    runtime::ShowMessageBox(RemovalFailedMessage(removal), kFailureStyle, kCaption);
   }
   // The reset tells the user itself when it fails.
-  if (removal != fs::WholeRemoval::kRemoved || !ResetInstallRecord()) {
+  if (removal.result != fs::WholeRemoval::kRemoved || !ResetInstallRecord()) {
     DeleteFileW(copy.c_str());  // nothing for an empty path
-    return removal == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
+    return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
   }
   RemoveUninstallerAndEmptyRoot(root);
   (void)fs::RemovePathRecordOf(root);
+  // Everything the user knows of brisel is gone; the copy only removes this exe and the root.
+  runtime::ShowMessageBox(kUninstalled, kDoneStyle, kCaption);
   HandOverToCopy(copy, directory);
   return kExitDone;
 }

@@ -66,64 +66,48 @@ class FileSystemProbe final : public OutputProbe {
   HANDLE extractor_;
 };
 
-struct Unpacking {
-  UnpackProgress progress;
-  FileSystemProbe probe;
-  std::uint64_t total;
-};
+// How often the unpacked bytes are measured while the extractor runs.
+constexpr DWORD kProbeMilliseconds = 100;
 
-// Moves the progress bar to the bytes the probe shows unpacked (an Unpacking context).
-void ShowProgress(void* context) {
-  auto& unpacking = *static_cast<Unpacking*>(context);
-  ui::SetProgress(unpacking.progress.Update(unpacking.probe), unpacking.total);
+// Runs the extractor's command line hidden and waits for it, counting in `progress` the bytes it
+// has unpacked into `root`; true when it ran and ended with exit code 0.
+bool RunExtractor(const std::string& commandLine, const std::string& root,
+                  runtime::Progress& progress) {
+  const runtime::ScopedHandle extractor = runtime::StartProgram(commandLine, runtime::kShowHidden);
+  if (!extractor.Valid()) return false;
+  UnpackProgress unpacked(runtime::PayloadFileTable());
+  FileSystemProbe probe(root, extractor.Get());
+  while (WaitForSingleObject(extractor.Get(), kProbeMilliseconds) == WAIT_TIMEOUT) {
+    progress.done.store(unpacked.Update(probe), std::memory_order_relaxed);
+  }
+  // An extractor that started but failed has not installed the product: its exit code decides.
+  DWORD exitCode = 0;
+  return GetExitCodeProcess(extractor.Get(), &exitCode) && exitCode == 0;
 }
-
-struct ArchiveWrite {
-  const std::string& path;
-  bool written = false;
-};
-
-// Writes the payload archive (an ArchiveWrite context) and notes whether that succeeded.
-DWORD WINAPI WriteArchive(void* context) {
-  auto& write = *static_cast<ArchiveWrite*>(context);
-  // One write straight from the constant data: the archive is never copied or unpacked here.
-  write.written = runtime::WriteFile(write.path, {runtime::PayloadArchive()});
-  return 0;
-}
-
-// The writing has no progress of its own to show.
-void NothingToShow(void*) {}
 
 }  // namespace
 
 UnpackResult WriteAndUnpack(const std::string& archivePath, const std::string& commandLine,
                             const std::string& root) {
-  ArchiveWrite write{archivePath};
-  // The worker makes no window calls; where no thread can be had, the write blocks the window.
-  const runtime::ScopedHandle worker(CreateThread(nullptr, 0, &WriteArchive, &write, 0, nullptr));
-  if (worker.Valid()) {
-    ui::WaitWhileBusy(worker.Get(), &NothingToShow, nullptr);
-  } else {
-    WriteArchive(&write);
-  }
-  if (!write.written) return UnpackResult::WriteFailed;
+  runtime::Progress progress;
+  ui::SetProgress(0, runtime::PayloadArchive().size());
+  ui::ShowLook(ui::Look::Writing);
+  bool written = false;
+  // Straight from the constant data: the archive is never copied or unpacked here.
+  const auto write = [&] {
+    written = runtime::WriteFile(archivePath, {runtime::PayloadArchive()}, &progress);
+  };
+  ui::RunLive(&progress, write);
+  if (!written) return UnpackResult::WriteFailed;
 
   const std::uint64_t total = runtime::PayloadUnpackedSize();
+  progress.Restart(total);
   ui::SetProgress(0, total);
   ui::ShowLook(ui::Look::Unpacking);
-
-  const runtime::ScopedHandle extractor = runtime::StartProgram(commandLine, runtime::kShowHidden);
-  if (!extractor.Valid()) return UnpackResult::UnpackFailed;
-  Unpacking unpacking{UnpackProgress(runtime::PayloadFileTable()),
-                      FileSystemProbe(root, extractor.Get()), total};
-  ui::WaitWhileBusy(extractor.Get(), &ShowProgress, &unpacking);
-  // Clicks on the window while it was busy would land on whatever button stands there now.
-  ui::DiscardQueuedInput();
-  // An extractor that started but failed has not installed the product: its exit code decides.
-  DWORD exitCode = 0;
-  if (!GetExitCodeProcess(extractor.Get(), &exitCode) || exitCode != 0) {
-    return UnpackResult::UnpackFailed;
-  }
+  bool unpacked = false;
+  const auto unpack = [&] { unpacked = RunExtractor(commandLine, root, progress); };
+  ui::RunLive(&progress, unpack);
+  if (!unpacked) return UnpackResult::UnpackFailed;
   ui::SetProgress(total, total);
   return UnpackResult::Unpacked;
 }

@@ -44,6 +44,10 @@ std::vector<ScopedHandle>& OpenFiles() {
   return files;
 }
 
+// Large enough that the pieces cost nothing beside the disk's time, small enough that a progress
+// bar moves several times a second on a slow disk.
+constexpr std::size_t kWritePiece = std::size_t{8} << 20;
+
 }  // namespace
 
 bool PathExists(std::string_view path) {
@@ -51,17 +55,27 @@ bool PathExists(std::string_view path) {
   return FileEnumerator(GbkToWide(path)).NextAny(first);
 }
 
-bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
+bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts, Progress* progress) {
   if (path.empty()) return false;
   ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
+  if (progress != nullptr) {
+    std::uint64_t total = 0;
+    for (ByteView part : parts) total += part.size();
+    progress->Restart(total);
+  }
   for (ByteView part : parts) {
-    if (part.empty()) continue;
-    DWORD written = 0;
-    if (!::WriteFile(file.Get(), part.data(), static_cast<DWORD>(part.size()), &written, nullptr) ||
-        written != part.size()) {
-      return false;
+    while (!part.empty()) {
+      const ByteView piece = part.first(std::min(part.size(), kWritePiece));
+      DWORD written = 0;
+      if (!::WriteFile(file.Get(), piece.data(), static_cast<DWORD>(piece.size()), &written,
+                       nullptr) ||
+          written != piece.size()) {
+        return false;
+      }
+      if (progress != nullptr) progress->done.fetch_add(written, std::memory_order_relaxed);
+      part = part.subspan(piece.size());
     }
   }
   return true;

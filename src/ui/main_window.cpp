@@ -7,9 +7,10 @@
 #include <array>
 #include <utility>
 
-#include "runtime/bound_function.h"
 #include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
+#include "ui/busy.h"
+#include "ui/dpi.h"
 
 namespace ui {
 
@@ -72,19 +73,13 @@ static_assert([] {
 constexpr std::array kProgressControls = {Control::标签_安装,     Control::进度条_解压,
                                           Control::标签_正在解压, Control::标签_安装完成,
                                           Control::按钮_安装,     Control::按钮_安装完成};
-constexpr std::array<std::array<bool, kProgressControls.size()>, 4> kLookVisibility{{
-    {true, false, false, false, true, false},   // Settings
-    {false, false, false, false, true, false},  // Writing
-    {false, true, true, false, true, false},    // Unpacking
-    {false, false, false, true, false, true},   // Done
+constexpr std::array<std::array<bool, kProgressControls.size()>, 5> kLookVisibility{{
+    {true, false, false, false, true, false},  // Settings
+    {true, true, false, false, true, false},   // Removing
+    {false, true, false, false, true, false},  // Writing
+    {false, true, true, false, true, false},   // Unpacking
+    {false, false, false, true, false, true},  // Done
 }};
-
-// The progress bar's range: fine enough for a step every 0.01 %.
-constexpr int kProgressSteps = 10000;
-// How often WaitWhileBusy calls its tick at the latest, in milliseconds.
-constexpr DWORD kBusyTickMilliseconds = 100;
-// A system command's own bits; the system uses the low four.
-constexpr WPARAM kSystemCommandMask = 0xFFF0;
 
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
 constexpr char kCaption[] = "Veltrane installer";
@@ -93,65 +88,9 @@ constexpr char kCaption[] = "Veltrane installer";
 constexpr int kLeft = 50, kTop = 50, kWidth = 526, kHeight = 358;
 constexpr UINT kCreatedMessage = WM_APP + 1;
 
-// The DPI the layout's pixel values are drawn for: Windows' 100 %.
-constexpr UINT kLayoutDpi = 96;
-
-// A layout value at the DPI. MulDiv rounds to the nearest pixel instead of truncating.
-int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), kLayoutDpi); }
-
-int ReleaseScreenDc(HDC dc) { return ReleaseDC(nullptr, dc); }
-using ScopedScreenDc =
-    runtime::GenericScopedHandle<runtime::NullIsInvalidTraits<HDC, &ReleaseScreenDc>>;
-
-// The system's DPI, the one the stock fonts are made for.
-UINT SystemDpi() {
-  const ScopedScreenDc screen(GetDC(nullptr));
-  const int dpi = screen.Valid() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
-  return dpi > 0 ? static_cast<UINT>(dpi) : kLayoutDpi;
-}
-
-// The DPI the window is shown at: its monitor's where Windows tracks one per window (10 1607 and
-// later, bound by name so that the exe still starts on Vista to 8), the system's otherwise.
-UINT WindowDpi(HWND window) {
-  using GetDpiForWindowFunction = decltype(&GetDpiForWindow);
-  static const auto getDpiForWindow = runtime::BindFunction<GetDpiForWindowFunction>(
-      GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-  if (getDpiForWindow != nullptr) {
-    const UINT dpi = getDpiForWindow(window);
-    if (dpi != 0) return dpi;
-  }
-  return SystemDpi();
-}
-
 HWND g_window = nullptr;
 EventBindings g_bindings{};
 WNDPROC g_staticProc = nullptr;
-// Mouse and keyboard input stamped before this tick is dropped by the message loop. Nothing is
-// taken out of the queue at the cut itself: reading the queue would also run the messages other
-// threads send, in the middle of a handler.
-DWORD g_inputValidFrom = 0;
-bool g_inputHasCutOff = false;
-// Set while WaitWhileBusy runs: nothing may start another step of the installation or end it.
-bool g_busy = false;
-
-bool IsInput(UINT message) {
-  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
-// Mouse input in a client area and keys other than the system's (Alt+F4, the window menu): what
-// reaches the controls.
-bool IsControlInput(UINT message) {
-  return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
-         message == WM_KEYUP || message == WM_CHAR || message == WM_DEADCHAR;
-}
-
-bool IsStaleInput(const MSG& message) {
-  // The difference is taken signed, so that it stays right when the tick count wraps around.
-  return g_inputHasCutOff && IsInput(message.message) &&
-         static_cast<LONG>(message.time - g_inputValidFrom) < 0;
-}
 
 // Character heights of the layout's fonts, in pixels at kLayoutDpi (negative: without the
 // internal leading).
@@ -237,7 +176,7 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
     case WM_NCHITTEST:
       return HTCLIENT;
     case WM_LBUTTONDOWN:
-      if (!g_busy && g_bindings.pathLabelPressed != nullptr) {
+      if (!Busy() && g_bindings.pathLabelPressed != nullptr) {
         g_bindings.pathLabelPressed(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
                                     static_cast<int>(wParam));
       }
@@ -253,7 +192,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       if (g_bindings.created != nullptr) g_bindings.created();
       return 0;
     case WM_COMMAND:
-      if (!g_busy && HIWORD(wParam) == BN_CLICKED) {
+      if (!Busy() && HIWORD(wParam) == BN_CLICKED) {
         const auto id = static_cast<Control>(LOWORD(wParam));
         if (id == Control::按钮_安装 && g_bindings.installClicked != nullptr) {
           g_bindings.installClicked();
@@ -282,10 +221,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       return DefWindowProcW(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
-      if (g_busy && (wParam & kSystemCommandMask) == SC_CLOSE) return 0;
+      if (IgnoresWhileBusy(message, wParam)) return 0;
       return DefWindowProcW(window, message, wParam, lParam);
     case WM_CLOSE:
-      if (!g_busy) DestroyWindow(window);
+      if (!IgnoresWhileBusy(message, wParam)) DestroyWindow(window);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -389,7 +328,7 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
 int RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (IsStaleInput(message) || IsDialogMessageW(g_window, &message)) continue;
+    if (IsDialogMessageW(g_window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -397,6 +336,8 @@ int RunMessageLoop() {
 }
 
 HWND MainWindow() { return g_window; }
+
+HWND ProgressBar() { return ControlWindow(Control::进度条_解压); }
 
 void SetVisible(Control control, bool visible) {
   ShowWindow(ControlWindow(control), visible ? SW_SHOW : SW_HIDE);
@@ -410,47 +351,11 @@ void ShowLook(Look look) {
 }
 
 void SetProgress(std::uint64_t done, std::uint64_t total) {
-  const std::uint64_t steps =
-      total == 0 ? kProgressSteps : std::min(done, total) * kProgressSteps / total;
-  SendMessageW(ControlWindow(Control::进度条_解压), PBM_SETPOS, static_cast<WPARAM>(steps), 0);
+  SetProgressBar(ProgressBar(), done, total);
 }
 
-void WaitWhileBusy(HANDLE object, void (*tick)(void* context), void* context) {
-  g_busy = true;
-  const HMENU systemMenu = GetSystemMenu(g_window, FALSE);
-  EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-  bool quit = false;
-  WPARAM quitCode = 0;
-  for (;;) {
-    tick(context);
-    const DWORD ticked = GetTickCount();
-    DWORD elapsed = 0;
-    // Messages are handled the moment they arrive; the tick comes at its time between them.
-    for (; elapsed < kBusyTickMilliseconds; elapsed = GetTickCount() - ticked) {
-      const DWORD woken = MsgWaitForMultipleObjectsEx(1, &object, kBusyTickMilliseconds - elapsed,
-                                                      QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-      if (woken != WAIT_OBJECT_0 + 1) break;
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-          quit = true;
-          quitCode = message.wParam;
-        } else if (!IsControlInput(message.message)) {
-          TranslateMessage(&message);
-          DispatchMessageW(&message);
-        }
-      }
-    }
-    if (WaitForSingleObject(object, 0) != WAIT_TIMEOUT) break;
-  }
-  EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
-  g_busy = false;
-  if (quit) PostQuitMessage(static_cast<int>(quitCode));
-}
-
-void DiscardQueuedInput() {
-  g_inputValidFrom = GetTickCount();
-  g_inputHasCutOff = true;
+void RunLive(const runtime::Progress* shown, void (*work)(void*), void* context) {
+  RunWhileLive(g_window, ProgressBar(), shown, work, context);
 }
 
 std::string GetEditText(Control control) {

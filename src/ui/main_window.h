@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/progress.h"
 #include "ui/controls.h"
 
 namespace ui {
@@ -32,13 +33,17 @@ int RunMessageLoop();
 // The main window, or null before it exists.
 [[nodiscard]] HWND MainWindow();
 
+// The window's progress bar, 进度条_解压.
+[[nodiscard]] HWND ProgressBar();
+
 // Shows or hides a control at once.
 void SetVisible(Control control, bool visible);
 
 // What the window shows of an installation's progress (the path controls and the note stay).
 enum class Look {
   Settings,   // 标签_安装 and 按钮_安装: at start
-  Writing,    // 按钮_安装 only: the archive is being written
+  Removing,   // the Settings look with 进度条_解压: an earlier installation's folder goes
+  Writing,    // 进度条_解压 and 按钮_安装: the archive is being written
   Unpacking,  // 标签_正在解压, 进度条_解压 and 按钮_安装: the extractor runs
   Done,       // 标签_安装完成 and 按钮_安装完成
 };
@@ -50,17 +55,17 @@ void ShowLook(Look look);
 // Sets 进度条_解压 to `done` bytes of `total` (full for a total of 0).
 void SetProgress(std::uint64_t done, std::uint64_t total);
 
-// Handles the window's messages until `object` is signalled, calling `tick` with `context` at
-// least every 100 ms, so the window repaints, moves, minimises and follows a change of DPI while
-// work goes on elsewhere. Meanwhile it ignores whatever would start another step of the
-// installation: clicks and keys on its controls, a press on 标签3, and closing (the close button,
-// Alt+F4 and WM_CLOSE; the close button is greyed). A quit message is posted again afterwards.
-void WaitWhileBusy(HANDLE object, void (*tick)(void* context), void* context);
+// Runs `work(context)` on a worker thread while the window stays live and ignores what would start
+// another step or close it (ui::RunWhileLive), showing `shown` in 进度条_解压 when given.
+void RunLive(const runtime::Progress* shown, void (*work)(void*), void* context);
 
-// Makes the message loop drop the mouse and keyboard input that queued up until now. Windows
-// gives queued input to a window only when it is read, so clicks made while it was busy would
-// otherwise land on whatever control has taken their place by then.
-void DiscardQueuedInput();
+// As above, with any callable as the work.
+template <typename Work>
+void RunLive(const runtime::Progress* shown, const Work& work) {
+  RunLive(
+      shown, [](void* context) { (*static_cast<const Work*>(context))(); },
+      const_cast<void*>(static_cast<const void*>(&work)));
+}
 
 // A copy of an edit box's current text, as GBK.
 [[nodiscard]] std::string GetEditText(Control control);

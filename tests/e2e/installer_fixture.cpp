@@ -135,6 +135,11 @@ void InstallerTest::LaunchAndConfirmReinstall() {
   const auto question = ErrorBox(10000);
   ASSERT_TRUE(question);
   Acknowledge(*question);
+  // The window answers while the old folder goes on a worker: its bar shows until it has gone, or
+  // a box asks about it.
+  ASSERT_TRUE(driver::WaitUntil(
+      [&] { return !driver::IsVisible(ControlOf(ui::Control::进度条_解压)) || ErrorBox(0); },
+      kRemovalTimeout));
 }
 
 void InstallerTest::Launch() {

@@ -36,6 +36,9 @@ inline constexpr LookState kWritingLook{false, false, false, true, false};
 inline constexpr LookState kUnpackingLook{false, true, false, true, false};
 inline constexpr LookState kDoneLook{false, false, true, false, true};
 
+// How long a removal of the sample installation may take on a loaded machine.
+inline constexpr DWORD kRemovalTimeout = 30000;
+
 class InstallerTest : public ::testing::Test {
  public:
   // Clicks 开始安装 and waits until the installer is idle again (done or showing a message).

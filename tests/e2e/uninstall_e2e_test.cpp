@@ -1,5 +1,10 @@
 // Removing an installation through its entry in Apps & features: the entry as Wine's own
 // Add/Remove Programs lists it, the uninstaller its UninstallString starts, and what it leaves.
+// windows.h first: commctrl.h builds on its types.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,7 +21,6 @@ constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 constexpr wchar_t kRoot[] = L"C:\\Quorvale";
 constexpr wchar_t kUninstaller[] = L"C:\\Quorvale\\uninstall.exe";
 constexpr wchar_t kProgramFolder[] = L"C:\\Quorvale\\brisel";
-constexpr DWORD kRemovalTimeout = 30000;
 constexpr ULONGLONG kBytesPerKiB = 1024;
 constexpr wchar_t kRunning[] = L"brisel 正在运行，请先关闭 brisel 再点击“重试”。";
 
@@ -109,6 +113,24 @@ class UninstallTest : public InstallerTest {
     return driver::WaitForMessageBox(uninstaller_.Id());
   }
 
+  // Presses OK on the question, then answers the closing message, which stands on the window that
+  // showed the removal, its bar full.
+  void ConfirmUninstall(const driver::MessageBoxInfo& question) {
+    driver::PressButton(question, IDOK);
+    ASSERT_TRUE(driver::WaitUntil([&] { return !IsWindow(question.window); }));
+    const auto done = driver::WaitForMessageBox(uninstaller_.Id(), kRemovalTimeout);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->caption + L"|" + done->text, std::wstring(L"卸载|brisel 已成功卸载。"));
+    EXPECT_EQ(done->buttonIds, std::vector<int>{IDOK});
+    const HWND progress = GetWindow(done->window, GW_OWNER);
+    EXPECT_EQ(driver::Text(progress), L"卸载");
+    const HWND bar = FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    EXPECT_EQ(driver::Text(FindWindowExW(progress, nullptr, L"Static", nullptr)),
+              L"正在卸载 brisel……");
+    driver::PressButton(*done, IDOK);
+  }
+
   void TearDown() override {
     uninstaller_ = driver::Process();
     InstallerTest::TearDown();
@@ -127,7 +149,7 @@ TEST_F(UninstallTest, OkFromTheAppsEntryRemovesTheWholeInstallation) {
   EXPECT_EQ(question->text, L"确定要完全卸载 brisel 及其所有组件吗？");
   EXPECT_EQ(question->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
 
-  driver::PressButton(*question, IDOK);
+  ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
   ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kRoot); }, kRemovalTimeout))
       << "the emptied root goes last, with the uninstaller";
   EXPECT_FALSE(Exists(kProgramFolder));
@@ -160,7 +182,7 @@ TEST_F(UninstallTest, OkLeavesTheUsersOwnFileAndItsRoot) {
   WriteBytes(L"C:\\Quorvale\\notes.txt", Bytes("the user's own"));
   const auto question = StartUninstaller();
   ASSERT_TRUE(question);
-  driver::PressButton(*question, IDOK);
+  ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
   ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kUninstaller); }, kRemovalTimeout));
   EXPECT_FALSE(Exists(kProgramFolder));
   EXPECT_EQ(FileBytes(L"C:\\Quorvale\\notes.txt"), Bytes("the user's own"));
@@ -234,6 +256,10 @@ TEST_F(UninstallTest, RunningProgramLeavesTheInstallationWholeOrWhollyGone) {
   const auto box = inUse(uninstaller_, L"卸载");
   *brisel = driver::Process();
   press(box, IDRETRY);
+  const auto done = driver::WaitForMessageBox(uninstaller_.Id(), kRemovalTimeout);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(done->text, L"brisel 已成功卸载。");
+  driver::PressButton(*done, IDOK);
   EXPECT_TRUE(driver::WaitUntil([] { return !Exists(kRoot); }, kRemovalTimeout));
   EXPECT_FALSE(AppsEntryExists());
   EXPECT_EQ(RecordValue(L"installer").value().bytes, Dword(0));
@@ -262,7 +288,7 @@ TEST_F(UninstallTest, ChineseRootUnderAWesternCodePageIsRemovedThroughItsEntry) 
   EXPECT_EQ(AppsEntryText(L"InstallLocation"), L"C:\\安装目录\\");
   const auto question = StartUninstaller();
   ASSERT_TRUE(question);
-  driver::PressButton(*question, IDOK);
+  ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
   EXPECT_TRUE(driver::WaitUntil([] { return !Exists(L"C:\\安装目录"); }, kRemovalTimeout));
   EXPECT_FALSE(AppsEntryExists());
   RemoveTree(L"C:\\安装目录");
