@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "e2e/installer_fixture.h"
+#include "runtime/scoped_handle.h"
 
 namespace e2e {
 namespace {
@@ -138,6 +139,23 @@ TEST_F(InstallerTest, TwoCopiesStartedTogetherOpenOneWindow) {
   ShowWindow(window, SW_MINIMIZE);
   EXPECT_EQ(driver::Start(command, directory_).value().WaitForExit(), 0u);
   EXPECT_TRUE(!IsIconic(window) && GetForegroundWindow() == window) << "brought to the front";
+}
+
+// An installer in another user's session holds the name, but its window is out of this session's
+// reach: a holder of the name without a window stands in for it.
+TEST_F(InstallerTest, ASecondInstallerThatFindsNoWindowSaysOneRunsAndEndsWithOne) {
+  LayOut(kSetup, Extractor::Real);
+  const runtime::ScopedHandle name(
+      CreateMutexW(nullptr, FALSE, L"Global\\Veltrane.Setup.Installer"));
+  ASSERT_TRUE(name.Valid());
+  auto started = driver::Start(L"\"" + directory_ + L"\\VeltraneSetup.exe\"", directory_);
+  ASSERT_TRUE(started);
+  installer_ = std::move(*started);
+  const auto box = ErrorBox(15000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption + L"|" + box->text, std::wstring(L"Error|安装程序正在运行，请稍后再试。"));
+  driver::PressButton(*box, IDOK);
+  EXPECT_EQ(installer_.WaitForExit(), 1u);
 }
 
 TEST_F(InstallerTest, CommandLineForTheDefaultRoot) {

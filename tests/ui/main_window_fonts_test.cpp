@@ -82,6 +82,34 @@ TEST_F(MainWindowInProcess, SetVisibleShowsAndHidesAtOnce) {
   EXPECT_FALSE(driver::IsVisible(label));
 }
 
+// The bar shows in every look that has work going on, and never over another visible control.
+TEST_F(MainWindowInProcess, TheBarShowsWhileWorkGoesOnAndCoversNoOtherVisibleControl) {
+  const HWND bar = ControlWindow(Control::进度条_解压);
+  const struct {
+    ui::Look look;
+    bool barShown;
+  } looks[] = {{ui::Look::Settings, false},
+               {ui::Look::Removing, true},
+               {ui::Look::Writing, true},
+               {ui::Look::Unpacking, true},
+               {ui::Look::Done, false}};
+  for (const auto& [look, barShown] : looks) {
+    SCOPED_TRACE(static_cast<int>(look));
+    ui::ShowLook(look);
+    EXPECT_EQ(driver::IsVisible(bar), barShown);
+    const RECT barRect = driver::RectInParent(bar);
+    for (const ui_test::ExpectedControl& other : ui_test::kExpected) {
+      const HWND control = ControlWindow(other.id);
+      if (control == bar || !driver::IsVisible(control)) continue;
+      SCOPED_TRACE(static_cast<int>(other.id));
+      const RECT otherRect = driver::RectInParent(control);
+      RECT overlap{};
+      EXPECT_FALSE(driver::IsVisible(bar) && IntersectRect(&overlap, &barRect, &otherRect));
+    }
+  }
+  ui::ShowLook(ui::Look::Settings);
+}
+
 // Wine cannot move a window to a monitor of another DPI: the test sends WM_DPICHANGED itself, as
 // Windows does after such a move, with the rectangle Windows would suggest for 144 DPI.
 TEST_F(MainWindowInProcess, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi) {
