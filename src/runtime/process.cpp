@@ -98,8 +98,8 @@ ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi&
     nullDevice = OpenInheritableNullDevice();
     inherited[0] = nullDevice.Get();
     const bool capturing = errorOutput != nullptr;
-    if (nullDevice.Valid())
-      inheritOnly = InheritOnly(std::span(inherited).first(capturing ? std::size(inherited) : 1));
+    const std::size_t count = capturing ? std::size(inherited) : 1;
+    if (nullDevice.Valid()) inheritOnly = InheritOnly(std::span(inherited).first(count));
     if (inheritOnly) {
       startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
       startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = inherited[0];

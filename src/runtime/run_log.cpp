@@ -22,8 +22,8 @@ constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 // A path below the "\\?\" limit of the wide calls.
 constexpr DWORD kLongestPath = 32768;
 
-// The open log and the lock every write takes: workers and the window's thread log alike. Both
-// are constant-initialised, so that nothing runs before the first call.
+// The open log and the lock every write takes: workers and the window's thread log alike. The
+// lock needs no call to make it, so a call before the log is opened is safe.
 SRWLOCK g_lock = SRWLOCK_INIT;
 ScopedHandle g_log;
 
