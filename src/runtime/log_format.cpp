@@ -1,6 +1,7 @@
 #include "runtime/log_format.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace runtime {
 
@@ -8,7 +9,7 @@ namespace {
 
 constexpr std::uint64_t kDecimalBase = 10;
 constexpr std::size_t kMaxDecimalDigits = 20;  // of 2^64 - 1
-constexpr std::size_t kYearDigits = 4, kFieldDigits = 2, kMillisecondDigits = 3;
+constexpr std::size_t kYearDigits = 4, kFieldDigits = 2, kMillisecondDigits = 3, kNoPadding = 1;
 constexpr std::string_view kLogExtension = ".log";
 // "YYYYMMDD-HHMMSS": the part of a log's name that orders it.
 constexpr std::size_t kNameStampLength = 15, kNameDateLength = 8;
@@ -44,6 +45,23 @@ constexpr std::string_view kLineEnd = "\r\n";
   return named ? stamp : std::string_view{};
 }
 
+// One number of a time stamp or name: its digits, at least `width` of them, and the character
+// after it (kNone: nothing).
+struct Field {
+  std::uint32_t value;
+  std::size_t width;
+  char after;
+};
+constexpr char kNone = '\0';
+
+// Appends each field's digits and the character after it.
+void AppendFields(std::string& text, std::initializer_list<Field> fields) {
+  for (const Field& field : fields) {
+    AppendDecimal(text, field.value, field.width);
+    if (field.after != kNone) text.push_back(field.after);
+  }
+}
+
 }  // namespace
 
 void AppendDecimal(std::string& text, std::uint64_t number, std::size_t width) {
@@ -66,35 +84,26 @@ std::string DecimalText(std::uint64_t number) {
 std::string RunLogName(std::string_view kind, const LogTime& time, std::uint32_t processId) {
   std::string name(kind);
   name.push_back('-');
-  AppendDecimal(name, time.year, kYearDigits);
-  AppendDecimal(name, time.month, kFieldDigits);
-  AppendDecimal(name, time.day, kFieldDigits);
-  name.push_back('-');
-  AppendDecimal(name, time.hour, kFieldDigits);
-  AppendDecimal(name, time.minute, kFieldDigits);
-  AppendDecimal(name, time.second, kFieldDigits);
-  name.push_back('-');
-  AppendDecimal(name, processId);
+  AppendFields(name, {{time.year, kYearDigits, kNone},
+                      {time.month, kFieldDigits, kNone},
+                      {time.day, kFieldDigits, '-'},
+                      {time.hour, kFieldDigits, kNone},
+                      {time.minute, kFieldDigits, kNone},
+                      {time.second, kFieldDigits, '-'},
+                      {processId, kNoPadding, kNone}});
   name.append(kLogExtension);
   return name;
 }
 
 std::string StampedLines(const LogTime& time, std::string_view label, std::string_view text) {
   std::string stamp;
-  AppendDecimal(stamp, time.year, kYearDigits);
-  stamp.push_back('-');
-  AppendDecimal(stamp, time.month, kFieldDigits);
-  stamp.push_back('-');
-  AppendDecimal(stamp, time.day, kFieldDigits);
-  stamp.push_back(' ');
-  AppendDecimal(stamp, time.hour, kFieldDigits);
-  stamp.push_back(':');
-  AppendDecimal(stamp, time.minute, kFieldDigits);
-  stamp.push_back(':');
-  AppendDecimal(stamp, time.second, kFieldDigits);
-  stamp.push_back('.');
-  AppendDecimal(stamp, time.millisecond, kMillisecondDigits);
-  stamp.push_back(' ');
+  AppendFields(stamp, {{time.year, kYearDigits, '-'},
+                       {time.month, kFieldDigits, '-'},
+                       {time.day, kFieldDigits, ' '},
+                       {time.hour, kFieldDigits, ':'},
+                       {time.minute, kFieldDigits, ':'},
+                       {time.second, kFieldDigits, '.'},
+                       {time.millisecond, kMillisecondDigits, ' '}});
   stamp.append(label);
 
   std::string lines;
@@ -114,15 +123,21 @@ std::string StampedLines(const LogTime& time, std::string_view label, std::strin
 std::vector<std::string> RunLogsToDelete(std::string_view kind, std::vector<std::string> names,
                                          std::size_t kept) {
   std::erase_if(names, [kind](const std::string& name) { return NameStamp(kind, name).empty(); });
-  if (names.size() <= kept) return {};
   // Two runs started within one second are ordered by name, so that the choice is the same
   // whatever order the folder lists them in.
-  std::sort(names.begin(), names.end(), [kind](const std::string& a, const std::string& b) {
+  const auto older = [kind](const std::string& a, const std::string& b) {
     const std::string_view stampA = NameStamp(kind, a), stampB = NameStamp(kind, b);
     return stampA != stampB ? stampA < stampB : a < b;
-  });
-  names.resize(names.size() - kept);
-  return names;
+  };
+  // One oldest at a time rather than a sort: the folder holds a handful, and a sort's code would
+  // weigh on every exe that keeps a log.
+  std::vector<std::string> oldest;
+  while (names.size() > kept) {
+    const auto next = std::min_element(names.begin(), names.end(), older);
+    oldest.push_back(std::move(*next));
+    names.erase(next);
+  }
+  return oldest;
 }
 
 }  // namespace runtime
