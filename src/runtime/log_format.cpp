@@ -17,12 +17,15 @@ constexpr std::size_t kNameStampLength = 15, kNameDateLength = 8;
 constexpr std::size_t kMaxProcessIdDigits = 10;
 constexpr std::string_view kLineEnd = "\r\n";
 
+// Whether the character is an ASCII digit.
 [[nodiscard]] bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether the text is one or more ASCII digits.
 [[nodiscard]] bool AllDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
 }
 
+// Whether the character ends a line (CR or LF).
 [[nodiscard]] bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 // The "YYYYMMDD-HHMMSS" of a name RunLogName made for kind; empty for any other name, which is

@@ -47,8 +47,10 @@ std::string WideToUtf8(std::wstring_view wide) {
   return utf8;
 }
 
+// UTF-8 form of the GBK text.
 std::string GbkToUtf8(std::string_view gbk) { return WideToUtf8(GbkToWide(gbk)); }
 
+// The local time now.
 LogTime Now() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
@@ -64,6 +66,7 @@ void Write(std::string_view bytes) {
   ::WriteFile(g_log.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Writes each line of the UTF-8 text, stamped with the time now and the label.
 void WriteLines(std::string_view utf8Label, std::string_view utf8Text) {
   Write(StampedLines(Now(), utf8Label, utf8Text));
 }
@@ -140,6 +143,7 @@ std::string WindowsVersion() {
   return text;
 }
 
+// "ANSI code page <n>, OEM code page <n>".
 std::string CodePages() {
   std::string text = "ANSI code page ";
   AppendDecimal(text, GetACP());
@@ -148,6 +152,7 @@ std::string CodePages() {
   return text;
 }
 
+// "program <this exe's path>" as UTF-8.
 std::string OwnPath() {
   std::wstring path(kLongestPath, L'\0');
   const DWORD length = GetModuleFileNameW(nullptr, path.data(), kLongestPath);

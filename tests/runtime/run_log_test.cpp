@@ -21,15 +21,18 @@ using ::testing::Not;
 using testing::RedirectedTemporaryFolder;
 using ::testing::StartsWith;
 
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// "YYYY-MM-DD HH:MM:SS.mmm " before each line's event, and its CR after it.
+constexpr std::size_t kStampLength = 24, kLineEndLength = 1;
 
 // The log's lines without their time stamps, after checking that each has one.
 std::vector<std::string> Unstamped(const std::string& log) {
   std::vector<std::string> lines;
-  std::istringstream stream(log.substr(log.starts_with(kByteOrderMark) ? 3 : 0));
+  std::istringstream stream(
+      log.substr(log.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0));
   for (std::string line; std::getline(stream, line);) {
     EXPECT_THAT(line, MatchesRegex(R"(\d\d\d\d-\d\d-\d\d \d\d:\d\d:\d\d\.\d\d\d .*\r)"));
-    lines.push_back(line.substr(24, line.size() - 25));
+    lines.push_back(line.substr(kStampLength, line.size() - kStampLength - kLineEndLength));
   }
   return lines;
 }
