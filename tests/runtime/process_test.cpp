@@ -124,11 +124,6 @@ TEST(StartCapturingErrors, KeepsTheLastWholeLinesWithinItsBound) {
   EXPECT_TRUE(output.ends_with(L"\r\nerror line 1000\r\n"));
 }
 
-TEST(StartCapturingErrors, AMissingProgramIsNotStarted) {
-  const TemporaryDirectory directory;
-  EXPECT_FALSE(StartCapturingErrors(CommandLine(directory.Inside("missing.exe"), "x")).Started());
-}
-
 TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {
   struct Row {
     int mode;

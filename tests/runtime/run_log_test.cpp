@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <sstream>
-#include <thread>
 
 #include "runtime/files.h"
 #include "runtime/run_log_for_testing.h"
@@ -15,9 +14,7 @@
 namespace runtime {
 namespace {
 
-using ::testing::Contains;
 using ::testing::MatchesRegex;
-using ::testing::Not;
 using testing::RedirectedTemporaryFolder;
 using ::testing::StartsWith;
 
@@ -75,28 +72,21 @@ TEST(RunLog, WritesTheRunsFactsAndEventsAsStampedUtf8Lines) {
   EXPECT_EQ(lines[8], "exit code 3");
 }
 
-TEST(RunLog, KeepsTheNewestTenOfItsKindAndNothingElseGoes) {
+// Which logs give way is the format's choice (tested on the host); here, that they really go,
+// this run's own log counted among the ten, and another kind's stays.
+TEST(RunLog, DeletesTheOldLogsOfItsKindBeyondTen) {
   const RedirectedTemporaryFolder temporary;
   ASSERT_TRUE(CreateDirectoryA(temporary.LogFolder().c_str(), nullptr));
-  std::vector<std::string> others = {"setup-notes.log", "uninstall-20200101-000000-1.log"};
-  for (int day = 10; day <= 21; ++day) {
-    others.push_back("setup-202001" + std::to_string(day) + "-120000-7.log");
+  for (int day = 10; day <= 20; ++day) {
+    ASSERT_TRUE(WriteFile(
+        temporary.LogFolder() + "\\setup-202001" + std::to_string(day) + "-120000-7.log", {}));
   }
-  for (const std::string& name : others) {
-    ASSERT_TRUE(WriteFile(temporary.LogFolder() + "\\" + name, {ToBytes("old")}));
-  }
+  ASSERT_TRUE(WriteFile(temporary.LogFolder() + "\\uninstall-20200101-000000-1.log", {}));
   OpenRunLog("setup", "brisel", "1.0.0.0");
-
   const std::vector<std::string> names = temporary.LogNames();
-  EXPECT_EQ(std::count_if(names.begin(), names.end(),
-                          [](const std::string& name) { return name.starts_with("setup-2"); }),
-            10);
-  EXPECT_THAT(names, Not(Contains("setup-20200110-120000-7.log")));
-  EXPECT_THAT(names, Not(Contains("setup-20200111-120000-7.log")));
-  EXPECT_THAT(names, Not(Contains("setup-20200112-120000-7.log")));
-  EXPECT_THAT(names, Contains("setup-20200113-120000-7.log"));
-  EXPECT_THAT(names, Contains("setup-notes.log"));
-  EXPECT_THAT(names, Contains("uninstall-20200101-000000-1.log"));
+  EXPECT_EQ(names.size(), 11u);
+  EXPECT_EQ(names.front(), "setup-20200112-120000-7.log");
+  EXPECT_EQ(names.back(), "uninstall-20200101-000000-1.log");
 }
 
 // Every call of an unwritable log returns as if nothing happened, and nothing is written
@@ -125,23 +115,6 @@ TEST(RunLog, TakesOnlyAPlainFolder) {
   EXPECT_FALSE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
   EXPECT_FALSE(IsUsableLogFolder(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_FALSE(IsUsableLogFolder(INVALID_FILE_ATTRIBUTES));
-}
-
-TEST(RunLog, LinesOfThreadsLoggingAtOnceStayWhole) {
-  const RedirectedTemporaryFolder temporary;
-  OpenRunLog("setup", "brisel", "1.0.0.0");
-  constexpr int kLinesEach = 300;
-  const auto logMany = [](const char* text) {
-    for (int i = 0; i < kLinesEach; ++i) Log(text);
-  };
-  const std::string first(200, 'a'), second(200, 'b');
-  std::thread worker(logMany, first.c_str());
-  logMany(second.c_str());
-  worker.join();
-  CloseRunLog(0);
-  const std::vector<std::string> lines = Unstamped(temporary.OnlyLog());
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), first), kLinesEach);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), second), kLinesEach);
 }
 
 TEST(LoggedStep, LogsItsStartThenItsResultDurationAndError) {
