@@ -75,9 +75,9 @@ ScopedHandle OpenInheritableTemporaryFile() {
 
 // The start RunProgram, StartProgram and StartCapturingErrors make, a hidden one with
 // `errorOutput` (when valid) as the child's standard error; the process's handle, or an invalid
-// one.
+// one with the Win32 error code in `startError` (when given).
 ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi& api,
-                   HANDLE errorOutput = nullptr) {
+                   HANDLE errorOutput = nullptr, unsigned long* startError = nullptr) {
   const int mode = std::clamp(showMode, kShowHidden, kShowMinimize);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -115,6 +115,8 @@ ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi&
   PROCESS_INFORMATION started{};
   if (!api.createProcess(nullptr, mutableCommandLine.data(), nullptr, nullptr, inherit, flags,
                          nullptr, nullptr, &startup.StartupInfo, &started)) {
+    // Read before the handles above are closed, which may set it anew.
+    if (startError != nullptr) *startError = GetLastError();
     return {};
   }
   const ScopedHandle thread(started.hThread);
@@ -152,8 +154,10 @@ std::wstring CapturingProgram::ErrorOutput() const {
 
 CapturingProgram StartCapturingErrors(std::string_view commandLine) {
   ScopedHandle errorOutput = OpenInheritableTemporaryFile();
-  ScopedHandle process = Start(commandLine, kShowHidden, ProcessApi{}, errorOutput.Get());
-  return CapturingProgram(std::move(process), std::move(errorOutput));
+  unsigned long startError = ERROR_SUCCESS;
+  ScopedHandle process =
+      Start(commandLine, kShowHidden, ProcessApi{}, errorOutput.Get(), &startError);
+  return CapturingProgram(std::move(process), std::move(errorOutput), startError);
 }
 
 ScopedHandle StartProgram(std::string_view commandLine, int showMode) {

@@ -24,11 +24,15 @@ inline constexpr unsigned long kCapturedErrorBytes = 4096;
 // this object have both closed it.
 class CapturingProgram {
  public:
-  CapturingProgram(ScopedHandle process, ScopedHandle errorOutput)
-      : process_(std::move(process)), errorOutput_(std::move(errorOutput)) {}
+  CapturingProgram(ScopedHandle process, ScopedHandle errorOutput, unsigned long startError)
+      : process_(std::move(process)),
+        errorOutput_(std::move(errorOutput)),
+        startError_(startError) {}
 
   // Whether the program was started.
   [[nodiscard]] bool Started() const { return process_.Valid(); }
+  // Why it was not: the Win32 error code of the failed start (0 when it was started).
+  [[nodiscard]] unsigned long StartError() const { return startError_; }
   // The process's handle, to wait on and read its exit code from.
   [[nodiscard]] HANDLE Process() const { return process_.Get(); }
 
@@ -40,6 +44,7 @@ class CapturingProgram {
  private:
   ScopedHandle process_;
   ScopedHandle errorOutput_;
+  unsigned long startError_;
 };
 
 // Starts the command line hidden as StartProgram does, but with a temporary file as the

@@ -124,6 +124,16 @@ TEST(StartCapturingErrors, KeepsTheLastWholeLinesWithinItsBound) {
   EXPECT_TRUE(output.ends_with(L"\r\nerror line 1000\r\n"));
 }
 
+// A missing extractor must be told from one that failed: the start's own error is kept.
+TEST(StartCapturingErrors, AMissingProgramIsNotStartedAndSaysWhy) {
+  const TemporaryDirectory directory;
+  const CapturingProgram missing =
+      StartCapturingErrors(CommandLine(directory.Inside("missing.exe"), "x"));
+  EXPECT_FALSE(missing.Started());
+  EXPECT_EQ(missing.StartError(), static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(missing.ErrorOutput(), L"");
+}
+
 TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {
   struct Row {
     int mode;
