@@ -7,6 +7,8 @@
 
 #include "runtime/dialogs_for_testing.h"
 #include "runtime/gbk.h"
+#include "runtime/log_format.h"
+#include "runtime/run_log.h"
 
 namespace runtime {
 
@@ -19,6 +21,26 @@ HWND g_defaultOwner = nullptr;
 UINT MessageBoxStyle(int style) {
   const auto requested = static_cast<UINT>(style);
   return (requested & MB_SYSTEMMODAL) != 0 ? requested : requested | MB_TASKMODAL;
+}
+
+// The log's names of the buttons, indexed by button code (kPressedOk .. kPressedNo).
+constexpr const char* kButtonNames[] = {"OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+
+// Logs the box about to be shown: what the user reads is what support needs to hear of.
+void LogMessageBox(std::string_view message, int style, std::string_view title) {
+  std::string line = "message box \"";
+  line.append(title).append("\", style ");
+  AppendDecimal(line, static_cast<unsigned>(style));
+  line.append(": ").append(message);
+  Log(line);
+}
+
+// Logs the button that closed the box.
+void LogAnswer(int answer) {
+  std::string line = "message box answered: ";
+  line.append(answer == kNoAnswer ? "nothing, the box could not be shown"
+                                  : kButtonNames[answer - kPressedOk]);
+  Log(line);
 }
 
 // Frees an item list with the shell's allocator.
@@ -85,9 +107,11 @@ int AnswerOf(int messageBoxResult) {
 int ShowMessageBox(std::string_view message, int style, std::string_view title, HWND owner) {
   const std::wstring text = GbkToWide(message);
   const std::wstring caption = GbkToWide(title);
-  const int pressed = MessageBoxW(owner != nullptr ? owner : g_defaultOwner, text.c_str(),
-                                  caption.c_str(), MessageBoxStyle(style));
-  return AnswerOf(pressed);
+  LogMessageBox(message, style, title);
+  const int answer = AnswerOf(MessageBoxW(owner != nullptr ? owner : g_defaultOwner, text.c_str(),
+                                          caption.c_str(), MessageBoxStyle(style)));
+  LogAnswer(answer);
+  return answer;
 }
 
 int ShowMessageBox(std::int64_t number, int style, std::string_view title, HWND owner) {

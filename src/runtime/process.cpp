@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "runtime/gbk.h"
@@ -15,6 +16,7 @@ namespace runtime {
 namespace {
 
 constexpr DWORD kInputIdleTimeout = 1000;
+constexpr wchar_t kTemporaryFilePrefix[] = L"vel";
 
 // Deletes a thread attribute list made in its own buffer.
 struct AttributeListDeleter {
@@ -25,9 +27,9 @@ struct AttributeListDeleter {
 };
 using AttributeList = std::unique_ptr<_PROC_THREAD_ATTRIBUTE_LIST, AttributeListDeleter>;
 
-// An attribute list that lets the child inherit `handle` and nothing else the caller holds; null
-// when it cannot be made. The list keeps the variable's address: it must outlive the list.
-AttributeList InheritOnly(HANDLE& handle) {
+// An attribute list that lets the child inherit the handles and nothing else the caller holds;
+// null when it cannot be made. The list keeps the array's address: it must outlive the list.
+AttributeList InheritOnly(std::span<HANDLE> handles) {
   SIZE_T size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
   auto* buffer = new BYTE[size];
@@ -37,8 +39,8 @@ AttributeList InheritOnly(HANDLE& handle) {
     return nullptr;
   }
   AttributeList owned(list);
-  if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle, sizeof handle,
-                                 nullptr, nullptr)) {
+  if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles.data(),
+                                 handles.size_bytes(), nullptr, nullptr)) {
     return nullptr;
   }
   return owned;
@@ -52,8 +54,30 @@ ScopedHandle OpenInheritableNullDevice() {
                                   0, nullptr));
 }
 
-// The start both RunProgram and StartProgram make; the process's handle, or an invalid one.
-ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi& api) {
+// A temporary file for a child to inherit as its standard error, deleted once the last handle to
+// it is closed; invalid when none can be made.
+ScopedHandle OpenInheritableTemporaryFile() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(std::size(folder), folder);
+  wchar_t path[MAX_PATH] = {};
+  if (length == 0 || length >= std::size(folder) ||
+      GetTempFileNameW(folder, kTemporaryFilePrefix, 0, path) == 0) {
+    return {};
+  }
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  ScopedHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                &inheritable, TRUNCATE_EXISTING,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.Valid()) DeleteFileW(path);
+  return file;
+}
+
+// The start RunProgram, StartProgram and StartCapturingErrors make, a hidden one with
+// `errorOutput` (when valid) as the child's standard error; the process's handle, or an invalid
+// one with the Win32 error code in `startError` (when given).
+ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi& api,
+                   HANDLE errorOutput = nullptr, unsigned long* startError = nullptr) {
   const int mode = std::clamp(showMode, kShowHidden, kShowMinimize);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -67,17 +91,19 @@ ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi&
   // third of its time: its output goes to the null device instead, the one handle it inherits.
   // Should the device or the list not be had, it still starts, printing into its hidden console.
   ScopedHandle nullDevice;
-  HANDLE inherited = nullptr;
+  HANDLE inherited[] = {nullptr, errorOutput};
   AttributeList inheritOnly;
   if (mode == kShowHidden) {
     flags = CREATE_NO_WINDOW;
     nullDevice = OpenInheritableNullDevice();
-    inherited = nullDevice.Get();
-    if (nullDevice.Valid()) inheritOnly = InheritOnly(inherited);
+    inherited[0] = nullDevice.Get();
+    const bool capturing = errorOutput != nullptr;
+    const std::size_t count = capturing ? std::size(inherited) : 1;
+    if (nullDevice.Valid()) inheritOnly = InheritOnly(std::span(inherited).first(count));
     if (inheritOnly) {
       startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-      startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput =
-          startup.StartupInfo.hStdError = inherited;
+      startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = inherited[0];
+      startup.StartupInfo.hStdError = capturing ? errorOutput : inherited[0];
       startup.lpAttributeList = inheritOnly.get();
       flags |= EXTENDED_STARTUPINFO_PRESENT;
       inherit = TRUE;
@@ -89,6 +115,8 @@ ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi&
   PROCESS_INFORMATION started{};
   if (!api.createProcess(nullptr, mutableCommandLine.data(), nullptr, nullptr, inherit, flags,
                          nullptr, nullptr, &startup.StartupInfo, &started)) {
+    // Read before the handles above are closed, which may set it anew.
+    if (startError != nullptr) *startError = GetLastError();
     return {};
   }
   const ScopedHandle thread(started.hThread);
@@ -96,6 +124,41 @@ ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi&
 }
 
 }  // namespace
+
+std::wstring CapturingProgram::ErrorOutput() const {
+  LARGE_INTEGER size{};
+  if (!errorOutput_.Valid() || !GetFileSizeEx(errorOutput_.Get(), &size) || size.QuadPart == 0) {
+    return {};
+  }
+  const LONGLONG kept = std::min<LONGLONG>(size.QuadPart, kCapturedErrorBytes);
+  LARGE_INTEGER from{};
+  from.QuadPart = size.QuadPart - kept;
+  std::string bytes(static_cast<std::size_t>(kept), '\0');
+  DWORD read = 0;
+  if (!SetFilePointerEx(errorOutput_.Get(), from, nullptr, FILE_BEGIN) ||
+      !::ReadFile(errorOutput_.Get(), bytes.data(), static_cast<DWORD>(kept), &read, nullptr)) {
+    return {};
+  }
+  bytes.resize(read);
+  // A cut through the first line may have split a character too: that line goes. (No GBK or
+  // other OEM code page has a line feed as the second byte of a character.)
+  if (from.QuadPart > 0) bytes.erase(0, bytes.find('\n') + 1);
+  const int units =
+      MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  if (units <= 0) return {};
+  std::wstring output(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), static_cast<int>(bytes.size()), output.data(),
+                      units);
+  return output;
+}
+
+CapturingProgram StartCapturingErrors(std::string_view commandLine) {
+  ScopedHandle errorOutput = OpenInheritableTemporaryFile();
+  unsigned long startError = ERROR_SUCCESS;
+  ScopedHandle process =
+      Start(commandLine, kShowHidden, ProcessApi{}, errorOutput.Get(), &startError);
+  return CapturingProgram(std::move(process), std::move(errorOutput), startError);
+}
 
 ScopedHandle StartProgram(std::string_view commandLine, int showMode) {
   return Start(commandLine, showMode, ProcessApi{});

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "runtime/scoped_handle.h"
 #include "runtime/show_mode.h"
@@ -13,6 +15,42 @@ namespace runtime {
 // Starts the command line as RunProgram does, without waiting: the process's handle, to wait on
 // and read; an invalid one, with nothing else done, when it could not be started.
 [[nodiscard]] ScopedHandle StartProgram(std::string_view commandLine, int showMode);
+
+// The bytes of a program's error output CapturingProgram keeps: the last ones, where a failing
+// console program names what went wrong.
+inline constexpr unsigned long kCapturedErrorBytes = 4096;
+
+// A hidden program whose standard error goes into a temporary file, deleted once the program and
+// this object have both closed it.
+class CapturingProgram {
+ public:
+  CapturingProgram(ScopedHandle process, ScopedHandle errorOutput, unsigned long startError)
+      : process_(std::move(process)),
+        errorOutput_(std::move(errorOutput)),
+        startError_(startError) {}
+
+  // Whether the program was started.
+  [[nodiscard]] bool Started() const { return process_.Valid(); }
+  // Why it was not: the Win32 error code of the failed start (0 when it was started).
+  [[nodiscard]] unsigned long StartError() const { return startError_; }
+  // The process's handle, to wait on and read its exit code from.
+  [[nodiscard]] HANDLE Process() const { return process_.Get(); }
+
+  // What the program wrote to its standard error, read in the OEM code page console programs
+  // write in: the last kCapturedErrorBytes bytes at most, from the first whole line among them.
+  // Empty when it wrote nothing or its output could not be captured. Read once it has ended.
+  [[nodiscard]] std::wstring ErrorOutput() const;
+
+ private:
+  ScopedHandle process_;
+  ScopedHandle errorOutput_;
+  unsigned long startError_;
+};
+
+// Starts the command line hidden as StartProgram does, but with a temporary file as the
+// program's standard error (its input and output stay the null device). Where no temporary file
+// can be made it starts as StartProgram would, with nothing to capture.
+[[nodiscard]] CapturingProgram StartCapturingErrors(std::string_view commandLine);
 
 // Starts the command line as it is (no inherited handles, the caller's environment and directory)
 // with the show mode, clamped to 1..6; a hidden console program gets no console window at all.

@@ -3,6 +3,7 @@
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <commctrl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -11,11 +12,13 @@
 
 #include "runtime/dialogs_for_testing.h"
 #include "runtime/gbk.h"
+#include "runtime/run_log.h"
 #include "test_support.h"
 
 namespace runtime {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::TemporaryDirectory;
 
 BOOL CALLBACK RememberOwnDialog(HWND window, LPARAM found) {
@@ -157,6 +160,21 @@ TEST(ShowMessageBox, WithoutTitleShowsTheDefaultAndANumberAsDecimalText) {
   EXPECT_EQ(ShowMessageBox(-1234567890123), kPressedOk);
   EXPECT_EQ(seen.title, L"信息：");
   EXPECT_EQ(seen.text, L"-1234567890123");
+}
+
+// Every box the program shows passes here, so here the log learns what the user read and chose.
+TEST(ShowMessageBox, LogsTheBoxAndTheButtonPressed) {
+  const testing::RedirectedTemporaryFolder temporary;
+  OpenRunLog("setup", "brisel", "1.0.0.0");
+  const TopLevelWindow other;
+  SeenBox seen;
+  EXPECT_EQ(ShowAndPress(seen, other.Handle(), IDRETRY, "brisel 正在运行", MB_RETRYCANCEL, "卸载"),
+            kPressedRetry);
+  CloseRunLog(0);
+  const std::string log = temporary.OnlyLog();
+  EXPECT_THAT(log, HasSubstr(reinterpret_cast<const char*>(
+                       u8" message box \"卸载\", style 5: brisel 正在运行\r\n")));
+  EXPECT_THAT(log, HasSubstr(" message box answered: Retry\r\n"));
 }
 
 TEST(ShowMessageBox, SystemModalStyleIsNotMadeTaskModal) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "runtime/process_for_testing.h"
@@ -87,6 +88,51 @@ TEST(RunProgram, AHiddenRunPrintsIntoTheNullDeviceNotAConsole) {
   unsigned long exitCode = 99;
   ASSERT_TRUE(RunProgram(ChildCommand("output"), true, kShowHidden, &exitCode));
   EXPECT_EQ(exitCode, 0u);
+}
+
+// The extractor names the file it failed on and why on its standard error, after its output has
+// gone to the null device; the file that held it is gone with the program.
+TEST(StartCapturingErrors, GivesBackTheErrorLinesOfAHiddenChildAndItsExitCode) {
+  const testing::RedirectedTemporaryFolder temporary;
+  {
+    const CapturingProgram child = StartCapturingErrors(ChildCommand("errors 2 1"));
+    ASSERT_TRUE(child.Started());
+    ASSERT_EQ(WaitForSingleObject(child.Process(), 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(GetExitCodeProcess(child.Process(), &exitCode));
+    EXPECT_EQ(exitCode, 2u);
+    EXPECT_EQ(child.ErrorOutput(), L"error line 1\r\n");
+  }
+  // Wine closes an ended child's handles a moment after its process handle is signalled.
+  bool deleted = false;
+  for (int tries = 0; tries < 100 && !deleted; ++tries) {
+    deleted = std::filesystem::is_empty(temporary.Directory().Path());
+    if (!deleted) Sleep(50);
+  }
+  EXPECT_TRUE(deleted) << "the file that held the error output is left behind";
+}
+
+TEST(StartCapturingErrors, KeepsTheLastWholeLinesWithinItsBound) {
+  const CapturingProgram child = StartCapturingErrors(ChildCommand("errors 0 1000"));
+  ASSERT_TRUE(child.Started());
+  ASSERT_EQ(WaitForSingleObject(child.Process(), 10000), WAIT_OBJECT_0);
+  const std::wstring output = child.ErrorOutput();
+  EXPECT_LE(output.size(), kCapturedErrorBytes);
+  // Only the part of a line cut at the bound is left out; no line is as long as this.
+  constexpr unsigned long kLongestLine = 20;
+  EXPECT_GT(output.size(), kCapturedErrorBytes - kLongestLine);
+  EXPECT_TRUE(output.starts_with(L"error line ")) << "a cut line was kept";
+  EXPECT_TRUE(output.ends_with(L"\r\nerror line 1000\r\n"));
+}
+
+// A missing extractor must be told from one that failed: the start's own error is kept.
+TEST(StartCapturingErrors, AMissingProgramIsNotStartedAndSaysWhy) {
+  const TemporaryDirectory directory;
+  const CapturingProgram missing =
+      StartCapturingErrors(CommandLine(directory.Inside("missing.exe"), "x"));
+  EXPECT_FALSE(missing.Started());
+  EXPECT_EQ(missing.StartError(), static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(missing.ErrorOutput(), L"");
 }
 
 TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {

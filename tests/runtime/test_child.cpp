@@ -2,6 +2,9 @@
 //   exit <code> <milliseconds>  sleeps, then ends with the code
 //   show                        ends with the show command it was given (1000: none given)
 //   report <file>               writes "<show command> <current directory>" into the file
+//   errors <code> <count>       prints "output" on its standard output and the lines
+//                               "error line 1" .. "error line <count>" on its standard error,
+//                               then ends with the code
 //   output                      ends with 0 when its standard output is a file or device other
 //                               than a console, 1 when it is a console, 2 when it has none
 
@@ -30,6 +33,12 @@ int main(int argc, char** argv) {
     return std::atoi(argv[2]);
   }
   if (argc == 2 && std::strcmp(argv[1], "show") == 0) return GivenShowCommand();
+  if (argc == 4 && std::strcmp(argv[1], "errors") == 0) {
+    std::fputs("output\n", stdout);
+    for (int line = 1; line <= std::atoi(argv[3]); ++line)
+      std::fprintf(stderr, "error line %d\n", line);
+    return std::atoi(argv[2]);
+  }
   if (argc == 2 && std::strcmp(argv[1], "output") == 0) {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;

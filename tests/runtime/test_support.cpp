@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "runtime/run_log.h"
 
 namespace runtime::testing {
 
@@ -22,6 +25,45 @@ TemporaryDirectory::TemporaryDirectory() {
 TemporaryDirectory::~TemporaryDirectory() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+namespace {
+
+// The environment variable's value; empty when it is not set.
+std::wstring EnvironmentVariable(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  GetEnvironmentVariableW(name, value, MAX_PATH);
+  return value;
+}
+
+}  // namespace
+
+RedirectedTemporaryFolder::RedirectedTemporaryFolder()
+    : tmp_(EnvironmentVariable(L"TMP")), temp_(EnvironmentVariable(L"TEMP")) {
+  const std::wstring path = std::filesystem::path(directory_.Path()).wstring();
+  SetEnvironmentVariableW(L"TMP", path.c_str());
+  SetEnvironmentVariableW(L"TEMP", path.c_str());
+}
+
+RedirectedTemporaryFolder::~RedirectedTemporaryFolder() {
+  CloseRunLog(0);
+  SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+  SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+}
+
+std::vector<std::string> RedirectedTemporaryFolder::LogNames() const {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(LogFolder(), ignored)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string RedirectedTemporaryFolder::OnlyLog() const {
+  const std::vector<std::string> names = LogNames();
+  return names.size() == 1 ? ReadWholeFile(LogFolder() + "\\" + names.front()) : std::string();
 }
 
 std::string ReadWholeFile(const std::string& path) {

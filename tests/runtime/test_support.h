@@ -2,6 +2,7 @@
 // Shared pieces of the runtime's tests under Wine.
 
 #include <string>
+#include <vector>
 
 namespace runtime::testing {
 
@@ -20,6 +21,28 @@ class TemporaryDirectory {
 
  private:
   std::string path_;
+};
+
+// The temporary folder (TMP and TEMP) moved to a fresh directory for its lifetime, where a run's
+// log goes; the log is closed and the folder moved back at the end.
+class RedirectedTemporaryFolder {
+ public:
+  RedirectedTemporaryFolder();
+  RedirectedTemporaryFolder(const RedirectedTemporaryFolder&) = delete;
+  RedirectedTemporaryFolder& operator=(const RedirectedTemporaryFolder&) = delete;
+  ~RedirectedTemporaryFolder();
+
+  [[nodiscard]] const TemporaryDirectory& Directory() const { return directory_; }
+  // The log folder's path.
+  [[nodiscard]] std::string LogFolder() const { return directory_.Inside("Veltrane"); }
+  // The names in the log folder, sorted.
+  [[nodiscard]] std::vector<std::string> LogNames() const;
+  // The content of the only file in the log folder; empty when there is not exactly one.
+  [[nodiscard]] std::string OnlyLog() const;
+
+ private:
+  TemporaryDirectory directory_;
+  std::wstring tmp_, temp_;
 };
 
 // The whole content of a file, or empty when it cannot be read.

@@ -1,0 +1,140 @@
+#include "runtime/run_log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sstream>
+
+#include "runtime/files.h"
+#include "runtime/run_log_for_testing.h"
+#include "runtime/text.h"
+#include "test_support.h"
+
+namespace runtime {
+namespace {
+
+using ::testing::MatchesRegex;
+using testing::RedirectedTemporaryFolder;
+using ::testing::StartsWith;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// "YYYY-MM-DD HH:MM:SS.mmm " before each line's event, and its CR after it.
+constexpr std::size_t kStampLength = 24, kLineEndLength = 1;
+
+// The log's lines without their time stamps, after checking that each has one.
+std::vector<std::string> Unstamped(const std::string& log) {
+  std::vector<std::string> lines;
+  std::istringstream stream(
+      log.substr(log.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0));
+  for (std::string line; std::getline(stream, line);) {
+    EXPECT_THAT(line, MatchesRegex(R"(\d\d\d\d-\d\d-\d\d \d\d:\d\d:\d\d\.\d\d\d .*\r)"));
+    lines.push_back(line.substr(kStampLength, line.size() - kStampLength - kLineEndLength));
+  }
+  return lines;
+}
+
+// The path of this test program, as the log names it.
+std::string OwnPathUtf8() {
+  wchar_t own[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, own, MAX_PATH);
+  char utf8[MAX_PATH * 3] = {};
+  WideCharToMultiByte(CP_UTF8, 0, own, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
+}
+
+TEST(RunLog, WritesTheRunsFactsAndEventsAsStampedUtf8Lines) {
+  const RedirectedTemporaryFolder temporary;
+  OpenRunLog("setup", "brisel", "1.0.0.0");
+  Log("安装目录 C:\\安装\\");
+  LogFailure("archive write", ERROR_DISK_FULL);
+  LogOutput("7z.exe", L"ERROR: Data Error : brisel\\startup.exe\r\n\r\nsecond\r\n");
+  CloseRunLog(3);
+  Log("after the end");
+
+  const std::vector<std::string> names = temporary.LogNames();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_THAT(names[0], MatchesRegex("setup-\\d\\d\\d\\d\\d\\d\\d\\d-\\d\\d\\d\\d\\d\\d-" +
+                                     std::to_string(GetCurrentProcessId()) + "\\.log"));
+  const std::string log = temporary.OnlyLog();
+  EXPECT_THAT(log, StartsWith(kByteOrderMark));
+  const std::vector<std::string> lines = Unstamped(log);
+  ASSERT_EQ(lines.size(), 9u) << log;
+  EXPECT_EQ(lines[0], "brisel setup 1.0.0.0");
+  EXPECT_THAT(lines[1], MatchesRegex(R"(Windows \d+\.\d+ build \d+.*)"));
+  EXPECT_EQ(lines[2], "ANSI code page 936, OEM code page 936");
+  EXPECT_EQ(lines[3], "program " + OwnPathUtf8());
+  EXPECT_EQ(lines[4], reinterpret_cast<const char*>(u8"安装目录 C:\\安装\\"));
+  // The system's text follows on the same line.
+  EXPECT_THAT(lines[5], MatchesRegex("archive write: error 112: .+"));
+  EXPECT_EQ(lines[6], "7z.exe: ERROR: Data Error : brisel\\startup.exe");
+  EXPECT_EQ(lines[7], "7z.exe: second");
+  EXPECT_EQ(lines[8], "exit code 3");
+}
+
+// Which logs give way is the format's choice (tested on the host); here, that they really go,
+// this run's own log counted among the ten, and another kind's stays.
+TEST(RunLog, DeletesTheOldLogsOfItsKindBeyondTen) {
+  const RedirectedTemporaryFolder temporary;
+  ASSERT_TRUE(CreateDirectoryA(temporary.LogFolder().c_str(), nullptr));
+  for (int day = 10; day <= 20; ++day) {
+    ASSERT_TRUE(WriteFile(
+        temporary.LogFolder() + "\\setup-202001" + std::to_string(day) + "-120000-7.log", {}));
+  }
+  ASSERT_TRUE(WriteFile(temporary.LogFolder() + "\\uninstall-20200101-000000-1.log", {}));
+  OpenRunLog("setup", "brisel", "1.0.0.0");
+  const std::vector<std::string> names = temporary.LogNames();
+  EXPECT_EQ(names.size(), 11u);
+  EXPECT_EQ(names.front(), "setup-20200112-120000-7.log");
+  EXPECT_EQ(names.back(), "uninstall-20200101-000000-1.log");
+}
+
+// Every call of an unwritable log returns as if nothing happened, and nothing is written
+// anywhere: the log folder's name taken by a file, and a temporary folder that does not exist.
+TEST(RunLog, WithoutAWritableFolderEveryCallIsSilent) {
+  const RedirectedTemporaryFolder temporary;
+  ASSERT_TRUE(WriteFile(temporary.LogFolder(), {ToBytes("a file")}));
+  OpenRunLog("setup", "brisel", "1.0.0.0");
+  Log("text");
+  LoggedStep("step").End(false, ERROR_ACCESS_DENIED);
+  CloseRunLog(1);
+  EXPECT_EQ(testing::ReadWholeFile(temporary.LogFolder()), "a file");
+
+  const std::string missing = temporary.Directory().Inside("missing");
+  SetEnvironmentVariableA("TMP", missing.c_str());
+  SetEnvironmentVariableA("TEMP", missing.c_str());
+  OpenRunLog("uninstall", "brisel", "1.0.0.0");
+  Log("text");
+  CloseRunLog(1);
+  EXPECT_FALSE(PathExists(missing));
+}
+
+TEST(RunLog, TakesOnlyAPlainFolder) {
+  EXPECT_TRUE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_TRUE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_FALSE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  EXPECT_FALSE(IsUsableLogFolder(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_FALSE(IsUsableLogFolder(INVALID_FILE_ATTRIBUTES));
+}
+
+TEST(LoggedStep, LogsItsStartThenItsResultDurationAndError) {
+  const RedirectedTemporaryFolder temporary;
+  OpenRunLog("setup", "brisel", "1.0.0.0");
+  {
+    const LoggedStep step("unpacking");
+    Sleep(120);
+    step.End(false, ERROR_ACCESS_DENIED);
+  }
+  LoggedStep("record").End(true);
+  CloseRunLog(0);
+  const std::vector<std::string> lines = Unstamped(temporary.OnlyLog());
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[4], "unpacking: start");
+  EXPECT_THAT(lines[5], MatchesRegex(R"(unpacking: failed, \d+ ms, error 5: .+)"));
+  EXPECT_GE(std::stoi(lines[5].substr(lines[5].find(", ") + 2)), 100);
+  EXPECT_EQ(lines[6], "record: start");
+  EXPECT_THAT(lines[7], MatchesRegex(R"(record: ok, \d+ ms)"));
+}
+
+}  // namespace
+}  // namespace runtime
