@@ -18,8 +18,13 @@ constexpr std::uint32_t kNoRepair = 1;
 
 }  // namespace
 
-void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::string_view root) {
+std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
+                            std::string_view root) {
   const InstallTexts texts = DeriveInstallTexts(root);
+  std::int32_t failure = ERROR_SUCCESS;
+  const auto note = [&failure](std::int32_t result) {
+    if (failure == ERROR_SUCCESS) failure = result;
+  };
   // Quoted, as Windows starts the command line as it stands and the root may hold blanks.
   const std::string uninstallCommand = "\"" + texts.uninstallerPath + "\"";
   // Through the wide calls: Settings shows the texts, and starts the command, on a Windows of any
@@ -31,7 +36,7 @@ void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::
         {"Publisher", VELTRANE_PUBLISHER},
         {"InstallLocation", root},
         {"UninstallString", uninstallCommand}}) {
-    (void)key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text);
+    note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text));
   }
   // Settings shows the size in KiB; a started KiB counts whole.
   const std::uint64_t kib = (fs::TreeSize(texts.oldFolder) + kBytesPerKiB - 1) / kBytesPerKiB;
@@ -39,9 +44,10 @@ void WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath, std::
        {std::pair<const char*, std::uint32_t>{"EstimatedSize", static_cast<std::uint32_t>(kib)},
         {"NoModify", kNoModify},
         {"NoRepair", kNoRepair}}) {
-    (void)key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number);
+    note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number));
   }
   (void)key.Close();
+  return failure;
 }
 
 void DeleteAppsEntry(registry::RegistryKey& key) {

@@ -1,6 +1,9 @@
 #pragma once
 // The installer's event handlers, bound to the main window's events.
 
+// Ends the installer with the exit code, its log's last line first, running the exit clean-up.
+[[noreturn]] void EndInstaller(int exitCode);
+
 // Created event: detects an earlier installation and offers to reinstall.
 void StartupCheck();
 

@@ -1,4 +1,6 @@
 // The click on 按钮_安装: the installation procedure from the directory to the record.
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +17,9 @@
 #include "fs/path_record.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/log_format.h"
 #include "runtime/payload.h"
+#include "runtime/run_log.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -49,6 +53,8 @@ class Installation {
                               app::UninstallerProgram().size();
     const std::uint64_t need = all > freed ? all - freed : 0;
     const auto space = fs::FreeSpaceFor(root_);
+    runtime::Log("install root " + root_ + ", need " + runtime::DecimalText(need) +
+                 " bytes, free " + (space ? runtime::DecimalText(*space) + " bytes" : "unknown"));
     if (!space || *space >= need) return true;
     Stop(app::DiskSpaceShortMessage(need, *space).c_str());
     return false;
@@ -63,7 +69,11 @@ class Installation {
       if (separator == std::string::npos) break;
       level.resize(separator);
     }
-    if (fs::DirectoryExists(root_) || fs::CreateDirectoryPath(root_)) return true;
+    if (fs::DirectoryExists(root_)) return true;
+    const runtime::LoggedStep making("install folder " + root_);
+    const bool made = fs::CreateDirectoryPath(root_);
+    making.End(made, made ? ERROR_SUCCESS : GetLastError());
+    if (made) return true;
     Fail(app::kDirectoryFailed);
     return false;
   }
@@ -102,14 +112,17 @@ class Installation {
   // Writes the uninstaller, deletes the archive, shows the Done look and records the installation.
   void Finish() {
     // Without it the product can still be used; Settings then cannot remove it, nothing else fails.
-    (void)runtime::WriteFile(texts_.uninstallerPath, {app::UninstallerProgram()});
+    const runtime::LoggedStep uninstaller("uninstaller write " + texts_.uninstallerPath);
+    const bool written = runtime::WriteFile(texts_.uninstallerPath, {app::UninstallerProgram()});
+    uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
     if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
     ui::ShowLook(ui::Look::Done);
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
     }
     app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
-    (void)fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
+    const runtime::LoggedStep pathRecord("path.dat");
+    pathRecord.End(fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
   }
 
  private:

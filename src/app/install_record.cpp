@@ -5,29 +5,37 @@
 #include "app/record_layout.h"
 #include "fs/path_text.h"
 #include "registry/registry_key.h"
+#include "runtime/run_log.h"
 
 namespace app {
 
 namespace {
 
-// Writes the record's four values in their order, each re-creating the key first. The results
-// are not examined: once the key could be created, a write failure has nothing left to undo.
+// Writes the record's four values in their order, each re-creating the key first, and logs how
+// that went. A failure is not told: once the key could be created, it has nothing left to undo.
 void WriteRecordValues(registry::RegistryKey& key, std::string_view mainPath,
                        std::string_view startPath, std::string_view root, std::uint32_t installed) {
+  const runtime::LoggedStep step("record");
+  std::int32_t failure = ERROR_SUCCESS;
+  const auto note = [&failure](std::int32_t result) {
+    if (failure == ERROR_SUCCESS) failure = result;
+  };
   for (const auto& [name, text] :
        {std::pair{kMainPathValue, mainPath}, std::pair{kStartPathValue, startPath},
         std::pair{kRootPathValue, root}}) {
     runtime::Bytes bytes(text.begin(), text.end());
-    (void)key.WriteBytesValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, name, bytes, REG_SZ, true);
+    note(key.WriteBytesValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, name, bytes, REG_SZ, true));
   }
-  (void)key.WriteIntegerValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kInstalledValue, installed,
-                              REG_DWORD, true);
+  note(key.WriteIntegerValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kInstalledValue, installed,
+                             REG_DWORD, true));
   (void)key.Close();
+  step.End(failure == ERROR_SUCCESS, static_cast<unsigned long>(failure));
 }
 
 // Creates or opens the record's key; tells the user when that is impossible.
 bool CreateRecordKey(registry::RegistryKey& key) {
   if (key.Create(HKEY_LOCAL_MACHINE, kRecordKeyPath) != registry::kInvalidKey) return true;
+  runtime::Log("record: the key cannot be created");
   ShowError(kRegistryFailed);
   return false;
 }
@@ -40,7 +48,9 @@ void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
   if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return;
   if (!CreateRecordKey(key)) return;
   WriteRecordValues(key, mainPath, startPath, root, kMarkerInstalled);
-  WriteAppsEntry(key, mainPath, root);
+  const runtime::LoggedStep entry("Apps entry");
+  const std::int32_t written = WriteAppsEntry(key, mainPath, root);
+  entry.End(written == ERROR_SUCCESS, static_cast<unsigned long>(written));
 }
 
 bool ResetInstallRecord() {

@@ -5,9 +5,12 @@
 #include "app/handlers.h"
 #include "app/install_root.h"
 #include "app/messages.h"
+#include "app/product.h"
 #include "app/single_instance.h"
+#include "app/version.h"
 #include "fs/system_library.h"
 #include "runtime/dialogs.h"
+#include "runtime/run_log.h"
 #include "runtime/shell.h"
 #include "ui/main_window.h"
 
@@ -17,11 +20,8 @@ namespace {
 // uninstaller runs.
 constexpr int kExitWithoutWindow = 1;
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // An installer usually runs from a downloads folder: a DLL planted beside it must never load.
-  fs::RestrictDllSearchToSystem();
+// The installer's run from its start to the end of its message loop: the exit code.
+int RunInstaller(HINSTANCE instance) {
   // Two installers could install into the same root at once: an impatient second start shows the
   // open one instead.
   const runtime::ScopedHandle installerName = app::ClaimInstallerName();
@@ -44,4 +44,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!ui::CreateMainWindow(instance, bindings)) return kExitWithoutWindow;
   runtime::SetDefaultMessageBoxOwner(ui::MainWindow());
   return ui::RunMessageLoop();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // An installer usually runs from a downloads folder: a DLL planted beside it must never load.
+  fs::RestrictDllSearchToSystem();
+  runtime::OpenRunLog("setup", app::kProductName, VELTRANE_VERSION_TEXT);
+  const int exitCode = RunInstaller(instance);
+  runtime::CloseRunLog(static_cast<unsigned long>(exitCode));
+  return exitCode;
 }

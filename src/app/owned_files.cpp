@@ -1,18 +1,25 @@
 #include "app/owned_files.h"
 
-#include <cstdlib>
-
 #include "app/install_texts.h"
 #include "fs/files.h"
+#include "runtime/log_format.h"
 #include "runtime/progress.h"
+#include "runtime/run_log.h"
 #include "ui/busy.h"
 
 namespace app {
 
 namespace {
 
-constexpr int kDecimal = 10;
-constexpr std::size_t kDecimalDigits = 16;  // a 32-bit number and its terminator fit
+// The log's line on a removal's end: what it came to, where it stopped, and how far it got.
+std::string RemovalOutcome(const fs::RemovalReport& report, const runtime::Progress& progress) {
+  constexpr const char* kResults[] = {"removed", "in use", "failed", "refused"};
+  std::string line = std::string("removal ") + kResults[static_cast<int>(report.result)] + ", " +
+                     runtime::DecimalText(progress.done) + " of " +
+                     runtime::DecimalText(progress.total) + " files removed";
+  if (!report.where.empty()) line += ", at " + report.where;
+  return line;
+}
 
 }  // namespace
 
@@ -22,16 +29,17 @@ fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view, b
   fs::RemovalReport report;
   const auto remove = [&] { report = fs::RemoveTreeWhole(folder, &progress); };
   do {
+    const runtime::LoggedStep step("removal of " + folder);
     ui::RunWhileLive(view.window, view.bar, &progress, remove);
+    step.End(report.result == fs::WholeRemoval::kRemoved, report.error);
+    runtime::Log(RemovalOutcome(report, progress));
   } while (report.result == fs::WholeRemoval::kInUse && retry());
   return report;
 }
 
 std::string RemovalFailedMessage(const fs::RemovalReport& report) {
-  // msvcrt's conversion: formatted printing would add some 20 KB to the uninstaller.
-  char digits[kDecimalDigits] = {};
   return "未能删除 brisel 的文件：" + report.where + "（系统错误 " +
-         _ultoa(report.error, digits, kDecimal) + "）。安装记录保持不变。";
+         runtime::DecimalText(report.error) + "）。安装记录保持不变。";
 }
 
 void RemoveUninstallerAndEmptyRoot(std::string_view root) {

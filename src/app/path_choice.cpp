@@ -7,6 +7,7 @@
 #include "app/product.h"
 #include "runtime/dialogs.h"
 #include "runtime/process.h"
+#include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
 #include "runtime/shell.h"
 #include "ui/main_window.h"
@@ -37,9 +38,11 @@ void ChooseInstallPath(int, int, int) {
 void LaunchAndExit() {
   if (g_finishing) return;
   g_finishing = true;
-  runtime::OpenWithShell(runtime::kVerbOpen, ui::GetEditText(ui::Control::编辑框1), {}, {},
-                         runtime::kShowNormal);
+  const std::string program = ui::GetEditText(ui::Control::编辑框1);
+  runtime::Log("start of the program " + program);
+  runtime::OpenWithShell(runtime::kVerbOpen, program, {}, {}, runtime::kShowNormal);
   runtime::Wait(kLaunchGraceMilliseconds);
+  runtime::CloseRunLog(0);
   // Ends outright: no further event handling and no exit clean-up.
   const runtime::ScopedHandle self(OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId()));
   if (!self.Valid()) return;

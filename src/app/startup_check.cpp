@@ -10,6 +10,7 @@
 #include "app/record_layout.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
+#include "runtime/run_log.h"
 #include "runtime/text.h"
 #include "ui/main_window.h"
 
@@ -19,6 +20,11 @@ namespace {
 constexpr int kExitRemovalFailed = 1;
 
 }  // namespace
+
+void EndInstaller(int exitCode) {
+  runtime::CloseRunLog(static_cast<unsigned long>(exitCode));
+  std::exit(exitCode);  // runs the exit clean-up, then ends the process
+}
 
 void StartupCheck() {
   using namespace app;
@@ -32,14 +38,14 @@ void StartupCheck() {
     return;
   }
   if (InstalledMarker(installed.data) != kMarkerInstalled) return;
+  runtime::Log("an earlier installation is recorded");
   // Only OK goes on: Cancel, and a question that could not even be shown, change nothing.
-  if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) {
-    std::exit(0);  // runs the exit clean-up, then ends the process with code 0
-  }
+  if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) EndInstaller(0);
   registry::RegistryValue rootValue;
   (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, rootValue);
   const std::string oldRoot =
       WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
+  runtime::Log("its root " + oldRoot);
   // The program folder goes as a whole before anything else, or nothing does: while brisel runs,
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:
@@ -48,10 +54,10 @@ void StartupCheck() {
   const fs::RemovalReport removal = RemoveProgramFolder(
       oldRoot, {ui::MainWindow(), ui::ProgressBar()}, &AskToRetryWhileProgramRuns);
   ui::ShowLook(ui::Look::Settings);
-  if (removal.result == fs::WholeRemoval::kInUse) std::exit(0);
+  if (removal.result == fs::WholeRemoval::kInUse) EndInstaller(0);
   if (removal.result == fs::WholeRemoval::kFailed) {
     ShowError(RemovalFailedMessage(removal).c_str());
-    std::exit(kExitRemovalFailed);
+    EndInstaller(kExitRemovalFailed);
   }
   // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();

@@ -16,7 +16,9 @@
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/log_format.h"
 #include "runtime/process.h"
+#include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
 #include "ui/progress_window.h"
 
@@ -92,7 +94,10 @@ void HandOverToCopy(const std::wstring& copy, std::string_view directory) {
     const std::wstring commandLine = L"\"" + copy + L"\" " + kFinishSwitch + L" " +
                                      Decimal(GetCurrentProcessId()) + L" \"" +
                                      runtime::GbkToWide(directory) + L"\"";
-    if (runtime::RunProgram(runtime::WideToGbk(commandLine), false, runtime::kShowHidden)) return;
+    const std::string started = runtime::WideToGbk(commandLine);
+    runtime::Log("hand-over to " + started);
+    if (runtime::RunProgram(started, false, runtime::kShowHidden)) return;
+    runtime::LogFailure("hand-over", GetLastError());
     DeleteFileW(copy.c_str());
   }
   DeleteSelfAtRestart();
@@ -136,7 +141,8 @@ int Uninstall(const std::string& directory) {
     return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
   }
   RemoveUninstallerAndEmptyRoot(root);
-  (void)fs::RemovePathRecordOf(root);
+  const runtime::LoggedStep pathRecord("path.dat removal");
+  pathRecord.End(fs::RemovePathRecordOf(root));
   // Everything the user knows of brisel is gone; the copy only removes this exe and the root.
   runtime::ShowMessageBox(kUninstalled, kDoneStyle, kCaption);
   HandOverToCopy(copy, directory);
@@ -147,11 +153,13 @@ int Uninstall(const std::string& directory) {
 // itself for deletion at the next restart. The program folder is the original's to remove: a new
 // installation made meanwhile is never touched.
 int FinishUninstall(DWORD originalId, const std::string& root) {
+  runtime::Log("finishing for process " + runtime::DecimalText(originalId) + " in " + root);
   const runtime::ScopedHandle original(OpenProcess(SYNCHRONIZE, FALSE, originalId));
   if (original.Valid()) WaitForSingleObject(original.Get(), kOriginalEndTimeout);
   // An installer started since may be installing into this root: its files stay.
   const SetupLock lock = TakeSetupLock();
   if (!lock.Valid()) {
+    runtime::Log("an installer runs: the root stays");
     DeleteSelfAtRestart();
     return kExitDone;
   }
@@ -161,7 +169,9 @@ int FinishUninstall(DWORD originalId, const std::string& root) {
     fs::RemoveFile(uninstaller);
     if (runtime::PathExists(uninstaller)) Sleep(kDeletePause);
   }
-  (void)fs::RemoveEmptyDirectory(root);
+  runtime::Log(std::string(runtime::PathExists(uninstaller) ? "uninstaller stays"
+                                                            : "uninstaller removed") +
+               (fs::RemoveEmptyDirectory(root) ? ", root removed" : ", root stays"));
   DeleteSelfAtRestart();
   return kExitDone;
 }

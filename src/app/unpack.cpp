@@ -7,8 +7,10 @@
 #include "app/unpack_progress.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/log_format.h"
 #include "runtime/payload.h"
 #include "runtime/process.h"
+#include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
 #include "ui/main_window.h"
 
@@ -70,19 +72,28 @@ class FileSystemProbe final : public OutputProbe {
 constexpr DWORD kProbeMilliseconds = 100;
 
 // Runs the extractor's command line hidden and waits for it, counting in `progress` the bytes it
-// has unpacked into `root`; true when it ran and ended with exit code 0.
+// has unpacked into `root`; true when it ran and ended with exit code 0. Logs its start, its exit
+// code and what it wrote to its error output.
 bool RunExtractor(const std::string& commandLine, const std::string& root,
                   runtime::Progress& progress) {
-  const runtime::ScopedHandle extractor = runtime::StartProgram(commandLine, runtime::kShowHidden);
-  if (!extractor.Valid()) return false;
+  runtime::Log("extractor command line: " + commandLine);
+  const runtime::LoggedStep start("extractor start");
+  const runtime::CapturingProgram extractor = runtime::StartCapturingErrors(commandLine);
+  start.End(extractor.Started(), extractor.StartError());
+  if (!extractor.Started()) return false;
+  const runtime::LoggedStep unpacking("unpacking");
   UnpackProgress unpacked(runtime::PayloadFileTable());
-  FileSystemProbe probe(root, extractor.Get());
-  while (WaitForSingleObject(extractor.Get(), kProbeMilliseconds) == WAIT_TIMEOUT) {
+  FileSystemProbe probe(root, extractor.Process());
+  while (WaitForSingleObject(extractor.Process(), kProbeMilliseconds) == WAIT_TIMEOUT) {
     progress.done.store(unpacked.Update(probe), std::memory_order_relaxed);
   }
   // An extractor that started but failed has not installed the product: its exit code decides.
   DWORD exitCode = 0;
-  return GetExitCodeProcess(extractor.Get(), &exitCode) && exitCode == 0;
+  const bool exited = GetExitCodeProcess(extractor.Process(), &exitCode) != 0;
+  runtime::LogOutput("7z.exe", extractor.ErrorOutput());
+  runtime::Log("extractor exit code " + runtime::DecimalText(exitCode));
+  unpacking.End(exited && exitCode == 0);
+  return exited && exitCode == 0;
 }
 
 }  // namespace
@@ -93,11 +104,15 @@ UnpackResult WriteAndUnpack(const std::string& archivePath, const std::string& c
   ui::SetProgress(0, runtime::PayloadArchive().size());
   ui::ShowLook(ui::Look::Writing);
   bool written = false;
+  DWORD writeError = ERROR_SUCCESS;
   // Straight from the constant data: the archive is never copied or unpacked here.
   const auto write = [&] {
     written = runtime::WriteFile(archivePath, {runtime::PayloadArchive()}, &progress);
+    if (!written) writeError = GetLastError();
   };
+  const runtime::LoggedStep writing("archive write " + archivePath);
   ui::RunLive(&progress, write);
+  writing.End(written, writeError);
   if (!written) return UnpackResult::WriteFailed;
 
   const std::uint64_t total = runtime::PayloadUnpackedSize();
