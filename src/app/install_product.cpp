@@ -136,6 +136,7 @@ class Installation {
   // Takes back what this run wrote: the archive, what was unpacked, and the levels of the root it
   // made, once empty again. Then stops with the message.
   void Fail(const char* message) {
+    runtime::Log("clean-up of what this run wrote");
     const auto takeBack = [&] {
       fs::RemoveFile(texts_.archivePath);
       (void)fs::DeleteTree(texts_.oldFolder);

@@ -14,8 +14,8 @@ namespace {
 // The log's line on a removal's end: what it came to, where it stopped, and how far it got.
 std::string RemovalOutcome(const fs::RemovalReport& report, const runtime::Progress& progress) {
   constexpr const char* kResults[] = {"removed", "in use", "failed", "refused"};
-  std::string line = std::string("removal ") + kResults[static_cast<int>(report.result)] + ", " +
-                     runtime::DecimalText(progress.done) + " of " +
+  std::string line = std::string("removal result: ") + kResults[static_cast<int>(report.result)] +
+                     ", " + runtime::DecimalText(progress.done) + " of " +
                      runtime::DecimalText(progress.total) + " files removed";
   if (!report.where.empty()) line += ", at " + report.where;
   return line;

@@ -169,9 +169,9 @@ int FinishUninstall(DWORD originalId, const std::string& root) {
     fs::RemoveFile(uninstaller);
     if (runtime::PathExists(uninstaller)) Sleep(kDeletePause);
   }
-  runtime::Log(std::string(runtime::PathExists(uninstaller) ? "uninstaller stays"
-                                                            : "uninstaller removed") +
-               (fs::RemoveEmptyDirectory(root) ? ", root removed" : ", root stays"));
+  runtime::Log(
+      std::string(runtime::PathExists(uninstaller) ? "uninstaller stays" : "uninstaller removed") +
+      (fs::RemoveEmptyDirectory(root) ? ", root removed" : ", root stays"));
   DeleteSelfAtRestart();
   return kExitDone;
 }
