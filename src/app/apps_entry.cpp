@@ -5,7 +5,6 @@
 #include "app/install_texts.h"
 #include "app/product.h"
 #include "app/version.h"
-#include "fs/files.h"
 
 namespace app {
 
@@ -19,7 +18,7 @@ constexpr std::uint32_t kNoRepair = 1;
 }  // namespace
 
 std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
-                            std::string_view root) {
+                            std::string_view root, std::uint64_t programBytes) {
   const InstallTexts texts = DeriveInstallTexts(root);
   std::int32_t failure = ERROR_SUCCESS;
   const auto note = [&failure](std::int32_t result) {
@@ -39,7 +38,7 @@ std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPat
     note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text));
   }
   // Settings shows the size in KiB; a started KiB counts whole.
-  const std::uint64_t kib = (fs::TreeSize(texts.oldFolder) + kBytesPerKiB - 1) / kBytesPerKiB;
+  const std::uint64_t kib = (programBytes + kBytesPerKiB - 1) / kBytesPerKiB;
   for (const auto& [name, number] :
        {std::pair<const char*, std::uint32_t>{"EstimatedSize", static_cast<std::uint32_t>(kib)},
         {"NoModify", kNoModify},

@@ -13,12 +13,12 @@ inline constexpr char kAppsEntryKeyPath[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrane";
 
 // Writes the entry of the installation in `root` (ending in a backslash) whose main program is
-// `mainPath`, through `key`'s view: names, version, publisher, place, size of the unpacked
-// program folder, and the quoted uninstaller as the command that removes it. Gives the first
+// `mainPath`, through `key`'s view: names, version, publisher, place, the unpacked program
+// folder's size (`programBytes`), and the quoted uninstaller as the command that removes it. Gives the first
 // write's Win32 error code, or 0: the caller only logs it, since an entry that could not be
 // written leaves the installation itself intact.
 [[nodiscard]] std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
-                                          std::string_view root);
+                                          std::string_view root, std::uint64_t programBytes);
 
 // Deletes the entry through `key`'s view; a missing entry is no failure.
 void DeleteAppsEntry(registry::RegistryKey& key);

@@ -109,18 +109,25 @@ class Installation {
     return true;
   }
 
-  // Writes the uninstaller, deletes the archive, shows the Done look and records the installation.
+  // Writes the uninstaller, deletes the archive and measures the program folder on a worker, then
+  // shows the Done look and records the installation.
   void Finish() {
-    // Without it the product can still be used; Settings then cannot remove it, nothing else fails.
-    const runtime::LoggedStep uninstaller("uninstaller write " + texts_.uninstallerPath);
-    const bool written = runtime::WriteFile(texts_.uninstallerPath, {app::UninstallerProgram()});
-    uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
-    if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
+    std::uint64_t programBytes = 0;
+    const auto finish = [&] {
+      // Without it the product can still be used; Settings then cannot remove it, nothing else
+      // fails.
+      const runtime::LoggedStep uninstaller("uninstaller write " + texts_.uninstallerPath);
+      const bool written = runtime::WriteFile(texts_.uninstallerPath, {app::UninstallerProgram()});
+      uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
+      if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
+      programBytes = fs::TreeSize(texts_.oldFolder);
+    };
+    ui::RunLive(nullptr, finish);
     ui::ShowLook(ui::Look::Done);
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
     }
-    app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
+    app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_, programBytes);
     const runtime::LoggedStep pathRecord("path.dat");
     pathRecord.End(fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
   }

@@ -43,13 +43,13 @@ bool CreateRecordKey(registry::RegistryKey& key) {
 }  // namespace
 
 void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
-                        std::string_view root) {
+                        std::string_view root, std::uint64_t programBytes) {
   registry::RegistryKey key;
   if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return;
   if (!CreateRecordKey(key)) return;
   WriteRecordValues(key, mainPath, startPath, root, kMarkerInstalled);
   const runtime::LoggedStep entry("Apps entry");
-  const std::int32_t written = WriteAppsEntry(key, mainPath, root);
+  const std::int32_t written = WriteAppsEntry(key, mainPath, root, programBytes);
   entry.End(written == ERROR_SUCCESS, static_cast<unsigned long>(written));
 }
 
