@@ -62,6 +62,7 @@ bool HeldByAnother(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+// The attribute word with the read-only mark taken off.
 DWORD WithoutReadOnly(DWORD attributes) {
   const DWORD rest = attributes & ~FILE_ATTRIBUTE_READONLY;
   // Zero would leave the attributes as they are.
@@ -77,19 +78,22 @@ class Removal {
   [[nodiscard]] RemovalReport Run();
 
  private:
-  // Run's steps; false where they stopped.
-  bool Steps();
+  // Run's steps; false where they stopped, with the report filled in.
+  [[nodiscard]] bool Steps();
 
   // Records where and why the removal stopped; false, for the caller to return.
   bool Stop(WholeRemoval result, DWORD error, const std::wstring& where);
   // Stop for a refused call: in use while nothing is removed yet, failed afterwards.
   bool Refused(const std::wstring& where, DWORD error);
 
+  // Who and what the held entry is; false, both untouched, when it cannot be asked.
   [[nodiscard]] bool Identify(const ApiFileHandle& handle, Identity& identity, DWORD& attributes);
+  // True when nothing is found at `path` any more (not even an entry pending deletion).
   [[nodiscard]] bool Gone(const std::wstring& path);
   // The entries of `directory` other than "." and "..", read whole, so that no search stays open
   // while they are worked on.
   [[nodiscard]] bool List(const std::wstring& directory, std::vector<FoundEntry>& entries);
+  // Sets the held entry's attribute word; false when refused.
   [[nodiscard]] bool SetAttributes(const ApiFileHandle& handle, DWORD attributes);
   // Marks the held entry to go when its last handle closes; a read-only one, which Windows will
   // not delete, loses that attribute first and gets it back when the mark is refused.
@@ -102,15 +106,17 @@ class Removal {
   // Opens every entry below `directory` as its removal will, closing each at once; counts the
   // files. `identity` receives the directory's own.
   [[nodiscard]] bool CheckTree(const std::wstring& directory, Identity& identity);
+  // Opens the file as its removal will, unshared and for writing, and closes it; counts it.
   [[nodiscard]] bool CheckFile(const std::wstring& file, DWORD attributes);
   // Removes `directory` and everything below it. `parent`, the level above held by the caller, is
   // let go once this one is held; `expected`, when given, is who the directory must be.
   [[nodiscard]] bool RemoveTree(const std::wstring& directory, ApiFileHandle& parent,
                                 const Identity* expected);
+  // Deletes the file through its own handle, held unshared; counts it done.
   [[nodiscard]] bool RemoveFile(const std::wstring& file, DWORD attributes);
   // Deletes the emptied directory, still the one of `identity`, and waits until it is gone.
   [[nodiscard]] bool RemoveItself(const std::wstring& directory, const Identity& identity);
-  // Opens `directory` as itself and shared as kDirectoryShare, checks it is `identity` when given.
+  // Holds `directory` as itself for listing, shared as kDirectoryShare, and identifies it.
   [[nodiscard]] bool Pin(const std::wstring& directory, ApiFileHandle& pin, Identity& identity,
                          DWORD& attributes);
 
