@@ -270,9 +270,9 @@ TEST_F(RemoveTreeWholeSeam, AReadOnlyDirectoryIsRemoved) {
   EXPECT_FALSE(PathExists(tree_));
 }
 
-// The bound is lowered by nothing: it holds for any tree. A few hundred files over several levels
-// stand for the tens of thousands of a game, which the one-handle-per-file removal could not hold
-// under Wine (one Unix descriptor per handle) and held as kernel handles on Windows.
+// The bound is the walk's own, not a setting: the level it is in, and one listing or one file in
+// it. A few hundred files over several levels stand for the tens of thousands of a game, which a
+// removal holding a handle per entry could not hold under Wine (a Unix descriptor per handle).
 TEST_F(RemoveTreeWholeSeam, HoldsAFixedNumberOfHandlesWhateverTheFileCount) {
   constexpr int kPerLevel = 60;
   std::wstring level = tree_;
@@ -319,20 +319,13 @@ struct ShortPathsOnly {
     }
     return GetFileAttributesW(path);
   }
-  template <auto Call>
-  static BOOL WINAPI Refusing(LPCWSTR path) {
+  template <auto Call, typename... Arguments>
+  static BOOL WINAPI Refusing(LPCWSTR path, Arguments... arguments) {
     if (Refuses(path)) {
       SetLastError(ERROR_PATH_NOT_FOUND);
       return FALSE;
     }
-    return Call(path);
-  }
-  static BOOL WINAPI SetAttributes(LPCWSTR path, DWORD attributes) {
-    if (Refuses(path)) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
-      return FALSE;
-    }
-    return SetFileAttributesW(path, attributes);
+    return Call(path, arguments...);
   }
 
   static runtime::FileApi Api() {
@@ -340,7 +333,7 @@ struct ShortPathsOnly {
     api.createFile = &Create;
     api.findFirstFile = &FindFirst;
     api.getFileAttributes = &Attributes;
-    api.setFileAttributes = &SetAttributes;
+    api.setFileAttributes = &Refusing<&SetFileAttributesW, DWORD>;
     api.deleteFile = &Refusing<&DeleteFileW>;
     api.removeDirectory = &Refusing<&RemoveDirectoryW>;
     return api;
