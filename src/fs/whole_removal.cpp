@@ -369,14 +369,21 @@ bool Removal::Steps() {
   DWORD error = 0;
   if (!Move(folder_, identity, aside, error)) {
     // Windows refuses to rename a directory while anything below it is open (access denied): a
-    // program took a file after the check. Wine renames regardless, and the check decides there.
+    // program took a file after the check.
     return Stop(error == ERROR_ACCESS_DENIED || HeldByAnother(error) ? WholeRemoval::kInUse
                                                                      : WholeRemoval::kFailed,
                 error, folder_);
   }
-  // Nobody finds the files by their old path any more: a program started now cannot take one.
-  removing_ = true;
-  if (RemoveTree(aside, none, &identity)) return true;
+  // Nobody finds the files by their old path any more: a program started from now on cannot take
+  // one. One started since the check may hold one still (Wine renames whatever is open below, and
+  // Windows keeps no open handle on a running image), so the moved tree is checked once more
+  // before anything goes, and goes back under its name if it is held.
+  if (progress_ != nullptr) progress_->Restart(0);
+  Identity moved;
+  if (CheckTree(aside, moved) && (moved == identity || Refused(aside, kReplacedMeanwhile))) {
+    removing_ = true;
+    if (RemoveTree(aside, none, &identity)) return true;
+  }
   // What is left goes back under its name, where the user looks for it.
   if (Move(aside, identity, folder_, error) && where_.starts_with(aside)) {
     where_.replace(0, aside.size(), folder_);

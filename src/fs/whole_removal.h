@@ -27,8 +27,8 @@ struct RemovalReport {
 
 // Removes the directory at `path` with everything below it, or nothing at all when any entry is
 // held by a program (a running exe or DLL, an open file, a current directory): each entry is
-// checked first, then the directory is moved aside to "<name>.veltrane-removal" and removed there
-// with a fixed number of handles open. When anything fails after the move aside, what is left is
+// checked first, then the directory is moved aside to "<name>.veltrane-removal", checked again
+// there and removed there with a fixed number of handles open. When anything fails after the move aside, what is left is
 // moved back and the report names the entry that stayed (kFailed). `progress`, when given, counts
 // the files checked and then those removed. DeleteTree's guard applies and links are removed as
 // links.
