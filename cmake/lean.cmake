@@ -26,8 +26,9 @@ endif()
 function(veltrane_lean_executable target)
   # An object library's objects reach only the targets that link it directly.
   target_link_libraries(${target} PRIVATE veltrane_lean veltrane_lean_cxx_runtime)
-  # One partition: gcc 12 split into several fails with an internal error in its dead-store pass
-  # on the installer's code; the size is the same.
+  # One partition: with several, mingw-w64's GCC 12 crashes in the link (binds_to_current_def_p)
+  # once an inline function's one copy is called from another partition, depending only on how
+  # the program's code happens to fall into them.
   target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,--no-insert-timestamp -flto
                                         -flto-partition=one)
 endfunction()

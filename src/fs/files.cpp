@@ -8,6 +8,7 @@
 #include "fs/tree_guard.h"
 #include "runtime/file_find.h"
 #include "runtime/gbk.h"
+#include "runtime/long_path.h"
 #include "runtime/scoped_handle.h"
 
 namespace fs {
@@ -21,99 +22,108 @@ bool IsDirectory(const std::wstring& path) {
   return !path.empty() && PathIsDirectoryBound(path.c_str()) == FILE_ATTRIBUTE_DIRECTORY;
 }
 
-void DeleteFileEntry(const std::wstring& path, DWORD attributes) {
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+// The tree walks of DeleteTree and TreeSize, through one table of file calls, on extended-length
+// paths: a tree 7-Zip unpacked may hold paths longer than MAX_PATH.
+class TreeWalk {
+ public:
+  TreeWalk(const runtime::FileApi& api, DirectoryEnteredHook entered)
+      : api_(api), entered_(entered) {}
+
+  // Removes a directory as what it is when opened: a link as a link, never entered; a real
+  // directory emptied while pinned, then removed. True when it is gone.
+  bool RemoveDirectoryEntry(const std::wstring& directory) {
+    {
+      // The directory opened as itself and without delete sharing: while the handle lives,
+      // nobody can rename it or put a link in its place.
+      const runtime::ApiFileHandle pinned =
+          runtime::OpenAsItself(api_, directory, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE);
+      BY_HANDLE_FILE_INFORMATION information;
+      if (!pinned.Valid() || !api_.getFileInformation(pinned.Get(), &information)) return false;
+      const DWORD attributes = information.dwFileAttributes;
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+      if (!IsDirectoryLink(attributes)) {
+        if (entered_ != nullptr) entered_(directory);
+        EmptyDirectory(directory + L'\\');
+      }
+    }
+    // A removal needs the pin released; a link is removed itself, not what it points to.
+    return api_.removeDirectory(directory.c_str()) != 0;
   }
-  DeleteFileW(path.c_str());
-}
 
-// The directory opened as itself (a reparse point is not followed) and without delete sharing:
-// while the handle lives, nobody can rename it or put a link in its place.
-runtime::ScopedHandle PinDirectory(const std::wstring& directory) {
-  return runtime::ScopedHandle(
-      CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-}
+  // Bytes of the files below the directory given with its trailing backslash.
+  std::uint64_t DirectorySize(const std::wstring& directory) {
+    runtime::FileEnumerator entries(directory + L"*.*", api_);
+    runtime::FoundEntry entry;
+    std::uint64_t size = 0;
+    while (entries.Next(entry)) {
+      // The removal's own judgement: what it would delete as a file is what the tree holds.
+      switch (ActionForEntry(entry.name, entry.attributes)) {
+        case TreeEntryAction::kSkip:
+        case TreeEntryAction::kRemoveLink:
+          break;
+        case TreeEntryAction::kDescend:
+          size += DirectorySize(directory + entry.name + L'\\');
+          break;
+        case TreeEntryAction::kDeleteFile:
+          size += entry.size;
+          break;
+      }
+    }
+    return size;
+  }
 
-bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook entered);
+ private:
+  void DeleteFileEntry(const std::wstring& path, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      api_.setFileAttributes(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    api_.deleteFile(path.c_str());
+  }
 
-// Removes every entry of the pinned directory (ending in a backslash), attempting each whatever
-// became of the others.
-void EmptyDirectory(const std::wstring& directory, DirectoryEnteredHook entered) {
-  runtime::FileEnumerator entries(directory + L"*.*");
-  runtime::FoundEntry entry;
-  while (entries.Next(entry)) {
-    const std::wstring full = directory + entry.name;
-    switch (ActionForEntry(entry.name, entry.attributes)) {
-      case TreeEntryAction::kSkip:
-        break;
-      case TreeEntryAction::kDescend:
-      case TreeEntryAction::kRemoveLink:
-        // The listing is only a hint: the directory itself, once opened, decides.
-        (void)RemoveDirectoryEntry(full, entered);
-        break;
-      case TreeEntryAction::kDeleteFile:
-        DeleteFileEntry(full, entry.attributes);
-        break;
+  // Removes every entry of the pinned directory (ending in a backslash), attempting each whatever
+  // became of the others.
+  void EmptyDirectory(const std::wstring& directory) {
+    runtime::FileEnumerator entries(directory + L"*.*", api_);
+    runtime::FoundEntry entry;
+    while (entries.Next(entry)) {
+      const std::wstring full = directory + entry.name;
+      switch (ActionForEntry(entry.name, entry.attributes)) {
+        case TreeEntryAction::kSkip:
+          break;
+        case TreeEntryAction::kDescend:
+        case TreeEntryAction::kRemoveLink:
+          // The listing is only a hint: the directory itself, once opened, decides.
+          (void)RemoveDirectoryEntry(full);
+          break;
+        case TreeEntryAction::kDeleteFile:
+          DeleteFileEntry(full, entry.attributes);
+          break;
+      }
     }
   }
-}
 
-// Removes a directory as what it is when opened: a link as a link, never entered; a real
-// directory emptied while pinned, then removed. True when it is gone.
-bool RemoveDirectoryEntry(const std::wstring& directory, DirectoryEnteredHook entered) {
-  {
-    const runtime::ScopedHandle pinned = PinDirectory(directory);
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!pinned.Valid() || !GetFileInformationByHandle(pinned.Get(), &information)) return false;
-    const DWORD attributes = information.dwFileAttributes;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
-    if (!IsDirectoryLink(attributes)) {
-      if (entered != nullptr) entered(directory);
-      EmptyDirectory(directory.back() == L'\\' ? directory : directory + L'\\', entered);
-    }
-  }
-  // A removal needs the pin released; a link is removed itself, not what it points to.
-  return RemoveDirectoryW(directory.c_str()) != 0;
-}
+  const runtime::FileApi& api_;
+  const DirectoryEnteredHook entered_;
+};
 
-// TreeSize of a directory given with its trailing backslash.
-std::uint64_t DirectorySize(const std::wstring& directory) {
-  runtime::FileEnumerator entries(directory + L"*.*");
-  runtime::FoundEntry entry;
-  std::uint64_t size = 0;
-  while (entries.Next(entry)) {
-    // The removal's own judgement: what it would delete as a file is what the tree holds.
-    switch (ActionForEntry(entry.name, entry.attributes)) {
-      case TreeEntryAction::kSkip:
-      case TreeEntryAction::kRemoveLink:
-        break;
-      case TreeEntryAction::kDescend:
-        size += DirectorySize(directory + entry.name + L'\\');
-        break;
-      case TreeEntryAction::kDeleteFile:
-        size += entry.size;
-        break;
-    }
-  }
-  return size;
-}
-
-// DeleteTree, with the hook the tests act through.
-bool DeleteGuardedTree(std::string_view path, DirectoryEnteredHook entered) {
+// The extended-length form of a directory path the tree removal accepts; empty when it refuses it.
+std::wstring RemovableTree(std::string_view path) {
   const std::wstring wide = runtime::GbkToWide(path);
-  if (wide.empty() || !MayRemoveTree(wide)) return false;
-  return RemoveDirectoryEntry(wide, entered);
+  if (wide.empty() || !MayRemoveTree(wide)) return {};
+  return runtime::ExtendedLengthPath(wide);
 }
 
 }  // namespace
 
-bool DeleteTree(std::string_view path) { return DeleteGuardedTree(path, nullptr); }
+bool DeleteTree(std::string_view path) {
+  return DeleteTreeForTesting(path, nullptr, runtime::SystemFileApi());
+}
 
-bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered) {
-  return DeleteGuardedTree(path, entered);
+bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered,
+                          const runtime::FileApi& api) {
+  const std::wstring tree = RemovableTree(path);
+  return !tree.empty() && TreeWalk(api, entered).RemoveDirectoryEntry(tree);
 }
 
 bool RemoveEmptyDirectory(std::string_view path) {
@@ -151,9 +161,14 @@ bool FileExists(std::string_view path) {
 void RemoveFile(std::string_view path) { DeleteFileW(runtime::GbkToWide(path).c_str()); }
 
 std::uint64_t TreeSize(std::string_view path) {
+  return TreeSizeForTesting(path, runtime::SystemFileApi());
+}
+
+std::uint64_t TreeSizeForTesting(std::string_view path, const runtime::FileApi& api) {
   const std::wstring wide = runtime::GbkToWide(path);
   if (wide.empty()) return 0;
-  return DirectorySize(wide.back() == L'\\' ? wide : wide + L'\\');
+  const std::wstring tree = runtime::ExtendedLengthPath(wide);
+  return tree.empty() ? 0 : TreeWalk(api, nullptr).DirectorySize(tree + L'\\');
 }
 
 std::optional<std::uint64_t> FreeSpaceFor(std::string_view path) {

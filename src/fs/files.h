@@ -15,7 +15,7 @@ namespace fs {
 // relative or root path and any system, program, shared-data or user folder or an ancestor of
 // one. Junctions and directory links are removed as links, never entered. Each directory is
 // judged on the directory itself, opened, and stays open without delete sharing while the walk
-// is inside it, so that it cannot be swapped for a link meanwhile.
+// is inside it, so that it cannot be swapped for a link meanwhile. Paths past MAX_PATH are reached.
 [[nodiscard]] bool DeleteTree(std::string_view path);
 
 // Removes the directory at `path` only when it is empty and the tree removal would accept it;
@@ -35,8 +35,8 @@ namespace fs {
 // Deletes the file; the outcome is not reported.
 void RemoveFile(std::string_view path);
 
-// Bytes of all files below the directory at `path`; directory links are not followed. 0 when it
-// cannot be listed.
+// Bytes of all files below the directory at `path`, paths past MAX_PATH included; directory links
+// are not followed. 0 when it cannot be listed.
 [[nodiscard]] std::uint64_t TreeSize(std::string_view path);
 
 // Bytes this process may still write on the volume that holds `path`, or will hold it: asked of

@@ -1,15 +1,22 @@
 #pragma once
 // What the tests of the file operations reach beyond the product's interface.
 
+#include <cstdint>
 #include <string_view>
+
+#include "runtime/file_find.h"
 
 namespace fs {
 
 // Called with each directory the tree removal has entered, while it holds the directory.
 using DirectoryEnteredHook = void (*)(std::wstring_view directory);
 
-// DeleteTree, calling `entered` inside each directory it walks: a test acts there while the
-// directory is held, as another program could.
-[[nodiscard]] bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered);
+// DeleteTree, making its file calls through `api` and calling `entered` inside each directory it
+// walks: a test acts there while the directory is held, as another program could.
+[[nodiscard]] bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered,
+                                        const runtime::FileApi& api);
+
+// TreeSize, making its file calls through `api`.
+[[nodiscard]] std::uint64_t TreeSizeForTesting(std::string_view path, const runtime::FileApi& api);
 
 }  // namespace fs

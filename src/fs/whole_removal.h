@@ -26,9 +26,13 @@ struct RemovalReport {
 };
 
 // Removes the directory at `path` with everything below it, or nothing at all when any entry is
-// held by a program (a running exe or DLL, an open file, a current directory). `progress`, when
-// given, counts the files found and then those removed. DeleteTree's guard applies and links are
-// removed as links.
+// held by a program (a running exe or DLL, an open file, a current directory): each entry is
+// checked first, then the directory is moved aside to "<name>.veltrane-removal", checked again
+// there and removed there with a fixed number of handles open. Whatever stops it after the move
+// aside moves what is left back: kInUse when the second check finds an entry held (nothing is
+// removed), else kFailed naming the entry that stayed.
+// `progress`, when given, counts the files checked and then those removed. DeleteTree's guard
+// applies and links are removed as links.
 [[nodiscard]] RemovalReport RemoveTreeWhole(std::string_view path,
                                             runtime::Progress* progress = nullptr);
 

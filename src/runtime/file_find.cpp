@@ -4,16 +4,44 @@
 
 namespace runtime {
 
-FileEnumerator::FileEnumerator(std::wstring_view pattern) : pattern_(pattern) {}
+const FileApi& SystemFileApi() {
+  static const FileApi system{&::CreateFileW,
+                              &::CloseHandle,
+                              &::FindFirstFileW,
+                              &::FindNextFileW,
+                              &::FindClose,
+                              &::GetFileInformationByHandle,
+                              &::SetFileInformationByHandle,
+                              &::GetFileAttributesW,
+                              &::SetFileAttributesW,
+                              &::DeleteFileW,
+                              &::RemoveDirectoryW};
+  return system;
+}
+
+ApiFileHandle OpenAsItself(const FileApi& api, const std::wstring& path, DWORD access,
+                           DWORD share) {
+  return ApiFileHandle(
+      api.createFile(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+      ApiFileTraits{{}, api.closeHandle});
+}
+
+FileEnumerator::FileEnumerator(std::wstring_view pattern, const FileApi& api)
+    : pattern_(pattern), api_(&api) {}
 
 bool FileEnumerator::NextAny(FoundEntry& entry) {
   if (finished_) return false;
   WIN32_FIND_DATAW found;
   if (!search_.Valid()) {
-    search_.Reset(FindFirstFileW(pattern_.c_str(), &found));
+    search_ = ApiFindHandle(api_->findFirstFile(pattern_.c_str(), &found),
+                            ApiFindTraits{{}, api_->findClose});
     finished_ = !search_.Valid();
+    // A pattern that matches nothing is no failure; a listing that cannot start is.
+    if (finished_ && GetLastError() != ERROR_FILE_NOT_FOUND) failure_ = GetLastError();
   } else {
-    finished_ = !FindNextFileW(search_.Get(), &found);
+    finished_ = !api_->findNextFile(search_.Get(), &found);
+    if (finished_ && GetLastError() != ERROR_NO_MORE_FILES) failure_ = GetLastError();
   }
   if (finished_) {
     search_.Reset();

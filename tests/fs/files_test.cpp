@@ -91,7 +91,8 @@ TEST(DeleteTree, HoldsEachDirectoryItIsInSoThatNobodyCanSwapItMeanwhile) {
   const ScratchDirectory scratch(L"delete_pinned");
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
   g_renameTarget = scratch.Wide(L"moved");
-  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch.Gbk(L"tree"), &TryToRenameAway));
+  EXPECT_TRUE(
+      fs::DeleteTreeForTesting(scratch.Gbk(L"tree"), &TryToRenameAway, runtime::SystemFileApi()));
   EXPECT_EQ(g_renameResult, 1) << "the rename was refused";
   EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"moved")));

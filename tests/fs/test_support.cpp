@@ -75,15 +75,20 @@ std::wstring TestExecutableDirectory() {
 
 namespace {
 
+constexpr wchar_t kReadyEvent[] = L"fs_test_helper_ready";
+constexpr wchar_t kReleaseEvent[] = L"fs_test_helper_release";
+
 // Starts the helper; the process handle, or an invalid one.
-HANDLE StartHelper(const std::wstring& arguments) {
-  const std::wstring program = TestExecutableDirectory() + L"\\fs_test_helper.exe";
+HANDLE StartHelper(const std::wstring& arguments, std::wstring program = L"",
+                   const std::wstring& workingDirectory = L"") {
+  if (program.empty()) program = TestExecutableDirectory() + L"\\fs_test_helper.exe";
   std::wstring commandLine = L"\"" + program + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
+                      workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup,
+                      &process)) {
     return nullptr;
   }
   CloseHandle(process.hThread);
@@ -102,17 +107,22 @@ int RunHelper(const std::wstring& arguments) {
   return static_cast<int>(exitCode);
 }
 
-HeldFile::HeldFile(const std::wstring& file)
-    : ready_(CreateEventW(nullptr, TRUE, FALSE, L"fs_test_held_ready")),
-      release_(CreateEventW(nullptr, TRUE, FALSE, L"fs_test_held_release")),
-      process_(StartHelper(L"hold \"" + file + L"\" fs_test_held_ready fs_test_held_release")) {
-  holding_ = ready_.Valid() && release_.Valid() && process_.Valid() &&
-             WaitForSingleObject(ready_.Get(), kHelperWaitMilliseconds) == WAIT_OBJECT_0;
+HelperProcess::HelperProcess(const std::wstring& arguments, const std::wstring& program,
+                             const std::wstring& workingDirectory)
+    : readyEvent_(CreateEventW(nullptr, TRUE, FALSE, kReadyEvent)),
+      releaseEvent_(CreateEventW(nullptr, TRUE, FALSE, kReleaseEvent)),
+      process_(StartHelper(arguments + L" " + kReadyEvent + L" " + kReleaseEvent, program,
+                           workingDirectory)) {
+  ready_ = readyEvent_.Valid() && releaseEvent_.Valid() && process_.Valid() &&
+           WaitForSingleObject(readyEvent_.Get(), kHelperWaitMilliseconds) == WAIT_OBJECT_0;
 }
 
-HeldFile::~HeldFile() {
-  if (release_.Valid()) SetEvent(release_.Get());
+HelperProcess::~HelperProcess() {
+  if (releaseEvent_.Valid()) SetEvent(releaseEvent_.Get());
   if (process_.Valid()) WaitForSingleObject(process_.Get(), kHelperWaitMilliseconds);
 }
+
+HeldFile::HeldFile(const std::wstring& file, bool shareDelete)
+    : HelperProcess((shareDelete ? L"hold-shared \"" : L"hold \"") + file + L"\"") {}
 
 }  // namespace fs_test

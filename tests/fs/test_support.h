@@ -44,21 +44,34 @@ class ScratchDirectory {
 // Runs fs_test_helper.exe with `arguments` and waits; its exit code, or -1 when it did not run.
 [[nodiscard]] int RunHelper(const std::wstring& arguments);
 
-// fs_test_helper.exe holding `file` open without delete sharing until the object goes.
-class HeldFile {
+// The fs test helper (or a copy of it at `program`) started with `arguments` and its working
+// directory at `workingDirectory` (the test's own when empty), running until the object goes.
+// The helper is handed the names of a ready and a release event after the arguments.
+class HelperProcess {
  public:
-  explicit HeldFile(const std::wstring& file);
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  ~HeldFile();
+  explicit HelperProcess(const std::wstring& arguments, const std::wstring& program = L"",
+                         const std::wstring& workingDirectory = L"");
+  HelperProcess(const HelperProcess&) = delete;
+  HelperProcess& operator=(const HelperProcess&) = delete;
+  ~HelperProcess();
 
-  [[nodiscard]] bool Holding() const { return holding_; }
+  // True once the helper has done its part and signalled it.
+  [[nodiscard]] bool Ready() const { return ready_; }
 
  private:
-  runtime::ScopedHandle ready_;
-  runtime::ScopedHandle release_;
+  runtime::ScopedHandle readyEvent_;
+  runtime::ScopedHandle releaseEvent_;
   runtime::ScopedHandle process_;
-  bool holding_ = false;
+  bool ready_ = false;
+};
+
+// fs_test_helper.exe holding `file` open without delete sharing until the object goes; with
+// `shareDelete`, holding a file or directory open sharing everything, deletion included.
+class HeldFile : public HelperProcess {
+ public:
+  explicit HeldFile(const std::wstring& file, bool shareDelete = false);
+
+  [[nodiscard]] bool Holding() const { return Ready(); }
 };
 
 }  // namespace fs_test
