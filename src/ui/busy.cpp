@@ -76,8 +76,8 @@ void DropQueuedInput() {
 }  // namespace
 
 void SetProgressBar(HWND bar, std::uint64_t done, std::uint64_t total) {
-  const std::uint64_t steps =
-      total == 0 ? kProgressSteps : std::min(done, total) * kProgressSteps / total;
+  // Nothing counted yet is nothing done: a step that is still counting its work shows empty.
+  const std::uint64_t steps = total == 0 ? 0 : std::min(done, total) * kProgressSteps / total;
   SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(steps), 0);
 }
 

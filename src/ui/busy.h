@@ -14,7 +14,7 @@ namespace ui {
 // The progress bars' range: fine enough for a step every 0.01 %.
 inline constexpr int kProgressSteps = 10000;
 
-// Sets a progress bar of kProgressSteps to `done` of `total` (full for a total of 0).
+// Sets a progress bar of kProgressSteps to `done` of `total` (empty for a total of 0).
 void SetProgressBar(HWND bar, std::uint64_t done, std::uint64_t total);
 
 // Runs `work(context)` on a worker thread and handles this thread's messages until it has ended,

@@ -52,7 +52,7 @@ enum class Look {
 // 标签_安装, 进度条_解压, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成.
 void ShowLook(Look look);
 
-// Sets 进度条_解压 to `done` bytes of `total` (full for a total of 0).
+// Sets 进度条_解压 to `done` bytes of `total` (empty for a total of 0).
 void SetProgress(std::uint64_t done, std::uint64_t total);
 
 // Runs `work(context)` on a worker thread while the window stays live and ignores what would start

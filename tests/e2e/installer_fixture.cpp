@@ -140,6 +140,8 @@ void InstallerTest::LaunchAndConfirmReinstall() {
   ASSERT_TRUE(driver::WaitUntil(
       [&] { return !driver::IsVisible(ControlOf(ui::Control::进度条_解压)) || ErrorBox(0); },
       kRemovalTimeout));
+  // The record and the root go after the bar: the window answers again once they have.
+  ASSERT_TRUE(driver::Settle(window_));
 }
 
 void InstallerTest::Launch() {
