@@ -106,7 +106,8 @@ class Removal {
   // Opens every entry below `directory` as its removal will, closing each at once; counts the
   // files. `identity` receives the directory's own.
   [[nodiscard]] bool CheckTree(const std::wstring& directory, Identity& identity);
-  // Opens the file as its removal will, unshared and for writing, and closes it; counts it.
+  // Opens the file as its removal will, unshared and for writing, and closes it; counts it found,
+  // or done once the files are counted.
   [[nodiscard]] bool CheckFile(const std::wstring& file, DWORD attributes);
   // Removes `directory` and everything below it. `parent`, the level above held by the caller, is
   // let go once this one is held; `expected`, when given, is who the directory must be.
@@ -124,6 +125,7 @@ class Removal {
   runtime::Progress* const progress_;
   const std::wstring folder_;
   bool removing_ = false;
+  bool counted_ = false;  // the files are counted: a check counts them done from then on
   RemovalReport report_;
   std::wstring where_;
 };
@@ -261,7 +263,9 @@ bool Removal::CheckFile(const std::wstring& file, DWORD attributes) {
     error = GetLastError();
   }
   if (error != 0) return Refused(file, error);
-  if (progress_ != nullptr) progress_->total.fetch_add(1, std::memory_order_relaxed);
+  if (progress_ != nullptr) {
+    (counted_ ? progress_->done : progress_->total).fetch_add(1, std::memory_order_relaxed);
+  }
   return true;
 }
 
@@ -365,6 +369,7 @@ bool Removal::Steps() {
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return Gone(folder_) || Refused(folder_, GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Stop(WholeRemoval::kRefused, 0, {});
+  if (progress_ != nullptr) progress_->Restart(0);
   if (!CheckTree(folder_, identity)) return false;
   DWORD error = 0;
   if (!Move(folder_, identity, aside, error)) {
@@ -377,8 +382,11 @@ bool Removal::Steps() {
   // Nobody finds the files by their old path any more: a program started from now on cannot take
   // one. One started since the check may hold one still (Wine renames whatever is open below, and
   // Windows keeps no open handle on a running image), so the moved tree is checked once more
-  // before anything goes, and goes back under its name if it is held.
-  if (progress_ != nullptr) progress_->Restart(0);
+  // before anything goes, and goes back under its name if it is held. Now that the files are
+  // counted, the bar moves through that check and the removal alike, each file once in each.
+  if (progress_ != nullptr)
+    progress_->Restart(2 * progress_->total.load(std::memory_order_relaxed));
+  counted_ = true;
   Identity moved;
   if (CheckTree(aside, moved) && (moved == identity || Refused(aside, kReplacedMeanwhile))) {
     removing_ = true;
