@@ -11,6 +11,7 @@
 #include "runtime/scoped_handle.h"
 #include "ui/busy.h"
 #include "ui/dpi.h"
+#include "ui/window_class.h"
 
 namespace ui {
 
@@ -235,17 +236,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 bool RegisterClasses(HINSTANCE instance) {
-  const INITCOMMONCONTROLSEX progressClass{sizeof progressClass, ICC_PROGRESS_CLASS};
-  if (!InitCommonControlsEx(&progressClass)) return false;
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = MainWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kMainWindowClass;
-  if (RegisterClassExW(&windowClass) == 0) return false;
+  if (!RegisterWindowClass(instance, MainWindowProc, kMainWindowClass)) return false;
 
   // A superclass of the static control whose class cursor is the system hand.
   WNDCLASSEXW linkClass{};

@@ -7,6 +7,7 @@
 #include "runtime/gbk.h"
 #include "ui/busy.h"
 #include "ui/dpi.h"
+#include "ui/window_class.h"
 
 namespace ui {
 
@@ -23,21 +24,6 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterOnce(HINSTANCE instance) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  if (GetClassInfoExW(instance, kClassName, &windowClass)) return true;
-  const INITCOMMONCONTROLSEX progressClass{sizeof progressClass, ICC_PROGRESS_CLASS};
-  if (!InitCommonControlsEx(&progressClass)) return false;
-  windowClass.lpfnWndProc = ProgressWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  return RegisterClassExW(&windowClass) != 0;
-}
-
 }  // namespace
 
 ProgressWindow::~ProgressWindow() {
@@ -45,7 +31,9 @@ ProgressWindow::~ProgressWindow() {
 }
 
 bool ProgressWindow::Create(HINSTANCE instance, std::string_view caption, std::string_view line) {
-  if (window_ != nullptr || !RegisterOnce(instance)) return false;
+  if (window_ != nullptr || !RegisterWindowClass(instance, ProgressWindowProc, kClassName)) {
+    return false;
+  }
   const UINT dpi = SystemDpi();
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
