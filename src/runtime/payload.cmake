@@ -16,7 +16,8 @@ if(WIN32)
   set(payload_dir ${CMAKE_BINARY_DIR}/payload)
 #The checked copy that is embedded; tests compare the exe and the written file with it.
   set(VELTRANE_PAYLOAD_ARCHIVE ${payload_dir}/brisel.7z CACHE INTERNAL "")
-#What the installer knows of the archive without reading it : its unpacked size and its files.
+#What the installer knows of the archive without unpacking it : its checksum, its unpacked size
+#and its files.
   set(payload_facts ${payload_dir}/brisel.facts.inc)
   add_subdirectory(${payload_tools} ${payload_dir}/product)
 
