@@ -1,5 +1,6 @@
 // The click on 按钮_安装: the installation procedure from the directory to the record.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/owned_files.h"
+#include "app/payload_verification.h"
 #include "app/uninstaller_program.h"
 #include "app/unpack.h"
 #include "fs/files.h"
@@ -45,6 +47,10 @@ std::vector<std::string> MissingLevels(std::string_view root) {
 }  // namespace
 
 void InstallProduct() {
+  if (!app::AwaitIntactPayload()) {
+    app::ShowError(app::kInstallerDamaged);
+    std::exit(1);
+  }
   using namespace app;
   using ui::Control;
   std::string& root = InstallRoot();

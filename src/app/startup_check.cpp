@@ -7,6 +7,7 @@
 #include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/owned_files.h"
+#include "app/payload_verification.h"
 #include "app/record_layout.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
@@ -27,6 +28,10 @@ void StartupCheck() {
   // Only OK goes on: Cancel, and a question that could not even be shown, change nothing.
   if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) {
     std::exit(0);  // runs the exit clean-up, then ends the process with code 0
+  }
+  if (!app::AwaitIntactPayload()) {
+    app::ShowError(app::kInstallerDamaged);
+    std::exit(1);
   }
   registry::RegistryValue rootValue;
   (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, rootValue);
