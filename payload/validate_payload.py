@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks a payload archive before the build embeds it in the installer, and copies it into place.
 
-The installer writes the archive out unchanged and has 7-Zip unpack it; it reads nothing of the
-archive itself. A bad archive would therefore only show up on a user's machine, as an
-installation that "succeeds" and leaves no product behind. This check stops the build instead.
+The installer writes the archive out unchanged and has 7-Zip unpack it; it only sums its bytes
+(below), never interprets them. A bad archive would therefore only show up on a user's machine,
+as an installation that "succeeds" and leaves no product behind. This check stops the build
+instead.
 
 Exit status 0 and the archive copied to --embed-as when it passes; 1 and one line
 "payload archive rejected: <path>: <reason>" on standard error when it does not. An archive that
