@@ -23,6 +23,7 @@ constexpr DWORD kBoxTimeout = 20000;
 // The payload record's head: its marker, then the archive's length.
 constexpr std::size_t kRecordHeadSize = 8;
 constexpr DWORD kRecordMarker = 1;
+constexpr BYTE kFlippedBit = 0x10;
 
 // Flips one bit in the middle of the archive the exe carries: the head and every header of the
 // exe stay as built, so only the archive's own bytes differ.
@@ -46,7 +47,7 @@ void FlipPayloadBit(const std::wstring& exe) {
   memcpy(&length, record + sizeof marker, sizeof length);
   ASSERT_EQ(marker, kRecordMarker);
   ASSERT_GT(length, 0u);
-  (*bytes)[section->PointerToRawData + kRecordHeadSize + length / 2] ^= 0x10;
+  (*bytes)[section->PointerToRawData + kRecordHeadSize + length / 2] ^= kFlippedBit;
   WriteBytes(exe, *bytes);
 }
 
@@ -133,8 +134,8 @@ TEST_F(DamagedInstallerTest, OkOnTheReinstallQuestionLeavesTheInstallationAsItWa
   ASSERT_TRUE(before.pathRecord);
 
   LayOut(kSetup, Extractor::Real);
-  FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe");
-  LaunchAndConfirmReinstall();
+  ASSERT_NO_FATAL_FAILURE(FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe"));
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   ExpectDamageToldAndExit();
   EXPECT_TRUE(CurrentInstallation() == before) << "files, record, path.dat and Apps entry stay";
   EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
@@ -145,7 +146,7 @@ TEST_F(DamagedInstallerTest, InstallClickTouchesNeitherTheRootNorTheRecord) {
   SHCreateDirectoryExW(nullptr, L"C:\\Quorvale\\brisel", nullptr);
   WriteBytes(L"C:\\Quorvale\\brisel\\brisel.exe", Bytes("old"));
   LayOut(kSetup, Extractor::Real);
-  FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe");
+  ASSERT_NO_FATAL_FAILURE(FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe"));
   Launch();
   driver::Click(ControlOf(ui::Control::按钮_安装));
   ExpectDamageToldAndExit();
