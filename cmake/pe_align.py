@@ -6,7 +6,8 @@ section's pages straight from the exe file only when the section's file offset i
 and reads any other section into private memory when it loads the program: for the payload's
 section, the whole archive. Aligning that one section costs at most 4 KiB of padding, where a
 page-aligned file alignment would pad every section. Runs right after linking, before the time
-stamp and the signature; rewrites the checksum when the file has one.
+stamp and the signature; rewrites the checksum when the file has one. Reads and writes in
+chunks: an exe of gigabytes is never held in memory.
 """
 
 import argparse
@@ -66,9 +67,12 @@ def align(path, name):
             struct.pack_into("<I", header, at + RAW_POINTER_OFFSET, raw_pointer + padding)
     partial = path + ".partial"
     with open(path, "rb") as source, open(partial, "w+b") as target:
-        target.write(header[:old])
-        source.seek(len(header))
-        copy(source, target, old - min(old, len(header)))
+        # Only the bytes before the section come from the header read, which holds the new section
+        # table: a section that starts below the first page keeps its own bytes, read again.
+        head = header[:old]
+        target.write(head)
+        source.seek(len(head))
+        copy(source, target, old - len(head))
         target.write(bytes(padding))
         copy(source, target, None)
         checksum_at = pe + pe_stamp.OPTIONAL_HEADER_OFFSET + pe_stamp.CHECKSUM_OFFSET

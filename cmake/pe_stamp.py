@@ -3,8 +3,9 @@
 
 GNU ld for PE can leave the time stamp out (0) but cannot set one, so a build that wants the
 time of its sources (SOURCE_DATE_EPOCH) in the header writes it here after linking. The
-checksum covers the time stamp, so it is computed again over the final bytes. Runs before
-signing: the signature's digest covers the time stamp.
+checksum covers the time stamp, so it is computed again over the final bytes, read in chunks
+(the exe, payload included, is never held in memory). Runs before signing: the signature's digest
+covers the time stamp.
 """
 
 import argparse
@@ -45,18 +46,23 @@ def pe_checksum(file, checksum_at, length):
     return folded + length
 
 
-def stamp(data, time_stamp):
-    """The PE file in data (a bytearray) with the given time stamp and its checksum."""
-    if data[:2] != b"MZ":
+def stamp(file, time_stamp):
+    """Writes the time stamp into the open PE file and the checksum of its new bytes, which it
+    reads in chunks."""
+    header = file.read(PE_OFFSET_FIELD + 4)
+    if header[:2] != b"MZ":
         raise ValueError("not a PE file: no MZ header")
-    (pe,) = struct.unpack_from("<I", data, PE_OFFSET_FIELD)
-    if data[pe:pe + len(PE_SIGNATURE)] != PE_SIGNATURE:
+    (pe,) = struct.unpack_from("<I", header, PE_OFFSET_FIELD)
+    file.seek(pe)
+    if file.read(len(PE_SIGNATURE)) != PE_SIGNATURE:
         raise ValueError("not a PE file: no PE signature where the MZ header points")
-    struct.pack_into("<I", data, pe + TIME_STAMP_OFFSET, time_stamp)
+    file.seek(pe + TIME_STAMP_OFFSET)
+    file.write(struct.pack("<I", time_stamp))
     checksum_at = pe + OPTIONAL_HEADER_OFFSET + CHECKSUM_OFFSET
-    struct.pack_into("<I", data, checksum_at,
-                     pe_checksum(io.BytesIO(data), checksum_at, len(data)))
-    return data
+    length = file.seek(0, io.SEEK_END)
+    value = pe_checksum(file, checksum_at, length)
+    file.seek(checksum_at)
+    file.write(struct.pack("<I", value))
 
 
 def time_stamp_value(text):
@@ -73,14 +79,11 @@ def main():
                         help="seconds since 1970-01-01 UTC, e.g. SOURCE_DATE_EPOCH")
     args = parser.parse_args()
     with open(args.file, "r+b") as file:
-        data = bytearray(file.read())
         try:
-            stamp(data, args.time_stamp)
+            stamp(file, args.time_stamp)
         except ValueError as error:
             print(f"{args.file}: {error}", file=sys.stderr)
             return 1
-        file.seek(0)
-        file.write(data)
     return 0
 
 

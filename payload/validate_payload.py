@@ -1,25 +1,28 @@
 #!/usr/bin/env python3
 """Checks a payload archive before the build embeds it in the installer, and copies it into place.
 
-The installer writes the archive out unchanged and has 7-Zip unpack it; it reads nothing of the
-archive itself. A bad archive would therefore only show up on a user's machine, as an
-installation that "succeeds" and leaves no product behind. This check stops the build instead.
+The installer writes the archive out unchanged and has 7-Zip unpack it; it only sums its bytes
+(below), never interprets them. A bad archive would therefore only show up on a user's machine,
+as an installation that "succeeds" and leaves no product behind. This check stops the build
+instead.
 
 Exit status 0 and the archive copied to --embed-as when it passes; 1 and one line
 "payload archive rejected: <path>: <reason>" on standard error when it does not. An archive that
 passes but that 7-Zip would decode on one core only gets a warning line "payload archive warning:
-<path>: <reason>". Only the archive's start header and the headers of its LZMA2 chunks are read:
-a check of a multi-gigabyte (or sparse) file reads no gigabytes.
+<path>: <reason>". The checks read only the archive's start header and the headers of its LZMA2
+chunks: a rejected multi-gigabyte (or sparse) file costs no gigabytes of reading. An accepted one
+is read once, in chunks, as it is copied into place: its CRC-32 goes into the facts, and the
+installer compares its embedded copy with it before it removes or writes anything.
 """
 
 import argparse
 import lzma
 import os
-import shutil
 import string
 import struct
 import subprocess
 import sys
+import zlib
 
 SIGNATURE = bytes([0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C])
 VERSION = (0, 4)
@@ -38,6 +41,8 @@ START_PROGRAM = "brisel/startup.exe"
 # Windows finds a file whatever the case of its name's letters. Only ASCII letters are folded:
 # the start program's name is ASCII, and a wider folding could accept a name Windows keeps apart.
 ASCII_UPPER = str.maketrans(string.ascii_lowercase, string.ascii_uppercase)
+# The accepted archive is copied and summed in pieces of this size: never gigabytes in memory.
+COPY_CHUNK = 16 * 1024 * 1024
 
 
 class Rejected(Exception):
@@ -282,12 +287,23 @@ def decodes_on_one_core(path, header_at, header_size):
             lzma2_blocks(archive, start, start + size) < 2
 
 
-def write_facts(path, files):
+def copy_and_sum(path, target):
+    """Copies the archive to the open file target in chunks; its CRC-32, as 7-Zip computes it."""
+    crc = 0
+    with open(path, "rb") as archive:
+        while chunk := archive.read(COPY_CHUNK):
+            crc = zlib.crc32(chunk, crc)
+            target.write(chunk)
+    return crc
+
+
+def write_facts(path, files, crc):
     """The facts the installer needs of its payload, as an assembler include beside the archive:
-    the unpacked total, and a macro laying out every file that has bytes, in unpacking order, as
-    its size (64 bits, little-endian) and its path below the install root (UTF-8, with
-    backslashes, ending in a zero byte), for the progress of an installation."""
-    lines = ["/* Generated from the archive's listing. */",
+    the archive's CRC-32, the unpacked total, and a macro laying out every file that has bytes, in
+    unpacking order, as its size (64 bits, little-endian) and its path below the install root
+    (UTF-8, with backslashes, ending in a zero byte), for the progress of an installation."""
+    lines = ["/* Generated from the archive's bytes and its listing. */",
+             f"        .set payload_crc32, {crc:#010x}",
              f"        .set payload_unpacked_size, {sum(size for _, size in files)}",
              "        .macro payload_files"]
     for name, size in files:
@@ -334,13 +350,16 @@ def main():
         print(f"payload archive warning: {args.archive}: 7-Zip decodes it as one stream, on one "
               f"core; pack it as multi-block LZMA2 (7zz a -t7z -m0=LZMA2:d=24:c=32m -ms=on "
               f"-mmt=on) to unpack on every core", file=sys.stderr)
-    if args.facts_as:
-        write_facts(args.facts_as, files)
-    if args.embed_as:
-        # Through a temporary name, so that an interrupted copy never looks like an accepted one.
-        partial = args.embed_as + ".partial"
-        shutil.copyfile(args.archive, partial)
-        os.replace(partial, args.embed_as)
+    if args.embed_as or args.facts_as:
+        # One pass reads the accepted archive for its checksum and the copy to embed, which is made
+        # under a temporary name, so that an interrupted copy never looks like an accepted one.
+        partial = args.embed_as + ".partial" if args.embed_as else os.devnull
+        with open(partial, "wb") as target:
+            crc = copy_and_sum(args.archive, target)
+        if args.facts_as:
+            write_facts(args.facts_as, files, crc)
+        if args.embed_as:
+            os.replace(partial, args.embed_as)
     return 0
 
 

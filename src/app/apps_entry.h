@@ -14,9 +14,9 @@ inline constexpr char kAppsEntryKeyPath[] =
 
 // Writes the entry of the installation in `root` (ending in a backslash) whose main program is
 // `mainPath`, through `key`'s view: names, version, publisher, place, the unpacked program
-// folder's size (`programBytes`), and the quoted uninstaller as the command that removes it. Gives the first
-// write's Win32 error code, or 0: the caller only logs it, since an entry that could not be
-// written leaves the installation itself intact.
+// folder's size (`programBytes`), and the quoted uninstaller as the command that removes it. Gives
+// the first write's Win32 error code, or 0: the caller only logs it, since an entry that could not
+// be written leaves the installation itself intact.
 [[nodiscard]] std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
                                           std::string_view root, std::uint64_t programBytes);
 

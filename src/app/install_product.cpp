@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -80,7 +81,7 @@ class Installation {
 
   // Removes an old program folder as a whole; false when the user gave up or it failed.
   [[nodiscard]] bool RemoveOldFolder() {
-    ui::ShowLook(ui::Look::Removing);
+    ui::ShowLook(ui::Look::Preparing);
     const fs::RemovalReport removal = app::RemoveProgramFolder(
         root_, {ui::MainWindow(), ui::ProgressBar()}, &app::AskToRetryWhileProgramRuns);
     ui::ShowLook(ui::Look::Settings);
@@ -162,6 +163,7 @@ class Installation {
 }  // namespace
 
 void InstallProduct() {
+  RequireIntactPayload();
   Installation installation;
   app::InstallRoot() = installation.Root();
   if (installation.HasRoom() && installation.MakeRoot() && installation.RemoveOldFolder() &&

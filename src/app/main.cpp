@@ -5,6 +5,7 @@
 #include "app/handlers.h"
 #include "app/install_root.h"
 #include "app/messages.h"
+#include "app/payload_verification.h"
 #include "app/product.h"
 #include "app/single_instance.h"
 #include "app/version.h"
@@ -39,6 +40,8 @@ int RunInstaller(HINSTANCE instance) {
   // Before the folder dialog or the shell can be asked for anything.
   runtime::EnterShellApartment();
   std::atexit(app::ReleaseInstallRoot);
+  // While the user reads the window; the first step that would change anything waits for it.
+  app::StartPayloadVerification();
   const ui::EventBindings bindings{&StartupCheck, &InstallProduct, &ChooseInstallPath,
                                    &LaunchAndExit};
   if (!ui::CreateMainWindow(instance, bindings)) return kExitWithoutWindow;

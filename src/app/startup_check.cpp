@@ -7,6 +7,7 @@
 #include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/owned_files.h"
+#include "app/payload_verification.h"
 #include "app/record_layout.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
@@ -18,12 +19,26 @@ namespace {
 
 // The old installation could not be removed: it stays recorded, and the installer ends.
 constexpr int kExitRemovalFailed = 1;
+// The payload is damaged: nothing was touched, and the installer ends.
+constexpr int kExitDamaged = 1;
 
 }  // namespace
 
 void EndInstaller(int exitCode) {
   runtime::CloseRunLog(static_cast<unsigned long>(exitCode));
   std::exit(exitCode);  // runs the exit clean-up, then ends the process
+}
+
+void RequireIntactPayload() {
+  bool intact = false;
+  const auto await = [&intact] { intact = app::AwaitIntactPayload(); };
+  ui::ShowLook(ui::Look::Preparing);
+  ui::RunLive(&app::PayloadVerificationProgress(), await);
+  ui::ShowLook(ui::Look::Settings);
+  runtime::Log(intact ? "payload check: intact" : "payload check: damaged, its CRC-32 differs");
+  if (intact) return;
+  app::ShowError(app::kInstallerDamaged);
+  EndInstaller(kExitDamaged);
 }
 
 void StartupCheck() {
@@ -46,11 +61,12 @@ void StartupCheck() {
   const std::string oldRoot =
       WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
   runtime::Log("its root " + oldRoot);
+  RequireIntactPayload();
   // The program folder goes as a whole before anything else, or nothing does: while brisel runs,
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:
   // a user's own files beside them stay, and so does a root that still holds any.
-  ui::ShowLook(ui::Look::Removing);
+  ui::ShowLook(ui::Look::Preparing);
   const fs::RemovalReport removal = RemoveProgramFolder(
       oldRoot, {ui::MainWindow(), ui::ProgressBar()}, &AskToRetryWhileProgramRuns);
   ui::ShowLook(ui::Look::Settings);

@@ -1,5 +1,5 @@
-#The embedded payload record and how the build places the archive in constant data.
-#Reading the record's layout is pure; the record itself exists only in the Windows build.
+# The embedded payload record and how the build places the archive in constant data.
+# Reading the record's layout is pure; the record itself exists only in the Windows build.
 target_sources(veltrane_runtime PRIVATE payload_record.cpp)
 
 if(WIN32)
@@ -8,16 +8,17 @@ if(WIN32)
   option(VELTRANE_PAYLOAD_ALLOW_MISSING_STARTUP
          "Test builds only: accept a payload without brisel\\startup.exe" OFF)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-#For the tests of these build steps, which live in another directory.
+  # For the tests of these build steps, which live in another directory.
   set(VELTRANE_PYTHON ${Python3_EXECUTABLE} CACHE INTERNAL "")
   find_program(VELTRANE_7ZZ 7zz REQUIRED DOC "7-Zip for Linux, which packs and checks the payload")
 
   set(payload_tools ${PROJECT_SOURCE_DIR}/payload)
   set(payload_dir ${CMAKE_BINARY_DIR}/payload)
-#The checked copy that is embedded; tests compare the exe and the written file with it.
+  # The checked copy that is embedded; tests compare the exe and the written file with it.
   set(VELTRANE_PAYLOAD_ARCHIVE ${payload_dir}/brisel.7z CACHE INTERNAL "")
-#What the installer knows of the archive without reading it : its unpacked size and its files.
-  set(payload_facts ${payload_dir}/brisel.facts.inc)
+  # What the installer knows of the archive without unpacking it: its checksum, its unpacked size
+  # and its files.
+  set(VELTRANE_PAYLOAD_FACTS ${payload_dir}/brisel.facts.inc CACHE INTERNAL "")
   add_subdirectory(${payload_tools} ${payload_dir}/product)
 
   if(VELTRANE_PAYLOAD STREQUAL "sample" OR VELTRANE_PAYLOAD STREQUAL "benchmark")
@@ -57,10 +58,10 @@ if(WIN32)
   file(CONFIGURE OUTPUT ${payload_dir}/choice.txt
        CONTENT "${payload_input}\nallow missing startup: ${VELTRANE_PAYLOAD_ALLOW_MISSING_STARTUP}")
   add_custom_command(
-    OUTPUT ${VELTRANE_PAYLOAD_ARCHIVE} ${payload_facts}
+    OUTPUT ${VELTRANE_PAYLOAD_ARCHIVE} ${VELTRANE_PAYLOAD_FACTS}
     COMMAND Python3::Interpreter ${payload_tools}/validate_payload.py ${payload_input}
             --sevenzip ${VELTRANE_7ZZ} --embed-as ${VELTRANE_PAYLOAD_ARCHIVE}
-            --facts-as ${payload_facts} ${validate_args}
+            --facts-as ${VELTRANE_PAYLOAD_FACTS} ${validate_args}
     DEPENDS ${payload_input} ${payload_tools}/validate_payload.py ${payload_dir}/choice.txt
     COMMENT "Checking the payload archive before embedding it"
     VERBATIM)
@@ -71,6 +72,6 @@ if(WIN32)
   set_source_files_properties(
     payload_record.S TARGET_DIRECTORY veltrane_runtime
     PROPERTIES LANGUAGE C COMPILE_OPTIONS "-xassembler-with-cpp;-Wa,-I${payload_dir}"
-               OBJECT_DEPENDS "${VELTRANE_PAYLOAD_ARCHIVE};${payload_facts}")
+               OBJECT_DEPENDS "${VELTRANE_PAYLOAD_ARCHIVE};${VELTRANE_PAYLOAD_FACTS}")
   add_dependencies(veltrane_runtime veltrane_payload_archive)
 endif()

@@ -11,6 +11,10 @@ namespace runtime {
 // head not included): hand it to WriteFile as it is, with no copy.
 [[nodiscard]] ByteView PayloadArchive();
 
+// The CRC-32 (crc32.h) of the archive's bytes as the build embedded them: a copy of the installer
+// damaged since (a bad download, a failing disk) gives another one.
+[[nodiscard]] std::uint32_t PayloadChecksum();
+
 // Bytes of all the archive's files once unpacked, as the build read them from its listing.
 [[nodiscard]] std::uint64_t PayloadUnpackedSize();
 

@@ -76,7 +76,7 @@ constexpr std::array kProgressControls = {Control::标签_安装,     Control::�
                                           Control::按钮_安装,     Control::按钮_安装完成};
 constexpr std::array<std::array<bool, kProgressControls.size()>, 5> kLookVisibility{{
     {true, false, false, false, true, false},  // Settings
-    {true, true, false, false, true, false},   // Removing
+    {true, true, false, false, true, false},   // Preparing
     {false, true, false, false, true, false},  // Writing
     {false, true, true, false, true, false},   // Unpacking
     {false, false, false, true, false, true},  // Done

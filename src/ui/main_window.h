@@ -42,7 +42,7 @@ void SetVisible(Control control, bool visible);
 // What the window shows of an installation's progress (the path controls and the note stay).
 enum class Look {
   Settings,   // 标签_安装 and 按钮_安装: at start
-  Removing,   // the Settings look with 进度条_解压: an earlier installation's folder goes
+  Preparing,  // the Settings look with 进度条_解压: the payload is checked, an old folder goes
   Writing,    // 进度条_解压 and 按钮_安装: the archive is being written
   Unpacking,  // 标签_正在解压, 进度条_解压 and 按钮_安装: the extractor runs
   Done,       // 标签_安装完成 and 按钮_安装完成

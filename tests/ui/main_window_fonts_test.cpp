@@ -89,7 +89,7 @@ TEST_F(MainWindowInProcess, TheBarShowsWhileWorkGoesOnAndCoversNoOtherVisibleCon
     ui::Look look;
     bool barShown;
   } looks[] = {{ui::Look::Settings, false},
-               {ui::Look::Removing, true},
+               {ui::Look::Preparing, true},
                {ui::Look::Writing, true},
                {ui::Look::Unpacking, true},
                {ui::Look::Done, false}};

@@ -3,11 +3,12 @@
 embedded, the packing of the sample product, and the benchmark payload generator.
 
 Environment (set by ctest): VELTRANE_7ZZ, VELTRANE_PAYLOAD_TOOLS, VELTRANE_PAYLOAD,
-VELTRANE_EMBEDDED_ARCHIVE, VELTRANE_BRISEL_EXE, VELTRANE_STARTUP_EXE.
+VELTRANE_EMBEDDED_ARCHIVE, VELTRANE_EMBEDDED_FACTS, VELTRANE_BRISEL_EXE, VELTRANE_STARTUP_EXE.
 """
 
 import hashlib
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -17,6 +18,7 @@ SEVENZIP = os.environ["VELTRANE_7ZZ"]
 TOOLS = os.environ["VELTRANE_PAYLOAD_TOOLS"]
 PAYLOAD = os.environ["VELTRANE_PAYLOAD"]
 EMBEDDED = os.environ["VELTRANE_EMBEDDED_ARCHIVE"]
+EMBEDDED_FACTS = os.environ["VELTRANE_EMBEDDED_FACTS"]
 PROGRAMS = (os.environ["VELTRANE_BRISEL_EXE"], os.environ["VELTRANE_STARTUP_EXE"])
 
 sys.path.insert(0, TOOLS)
@@ -41,6 +43,20 @@ def listing(archive):
 def digest(path):
     with open(path, "rb") as file:
         return hashlib.sha256(file.read()).hexdigest()
+
+
+def sevenzip_crc32(path):
+    """The file's CRC-32 as 7-Zip's own hash command computes it."""
+    result = subprocess.run([SEVENZIP, "h", "-scrcCRC32", path], capture_output=True, text=True,
+                            check=True)
+    return int(re.search(r"^CRC32 +for data: +([0-9A-F]{8})$", result.stdout, re.M).group(1), 16)
+
+
+def recorded_crc32(facts):
+    """The CRC-32 the facts file gives the installer."""
+    with open(facts, encoding="ascii") as file:
+        return int(re.search(r"^ +\.set payload_crc32, (0x[0-9a-f]{8})$", file.read(),
+                             re.M).group(1), 16)
 
 
 def tree_digests(root):
@@ -100,6 +116,25 @@ class PayloadValidation(unittest.TestCase):
         self.assertEqual((result.returncode, result.stderr), (0, ""))
         with open(target, "rb") as file:
             self.assertEqual(file.read(), self.good_bytes)
+
+    def test_records_the_crc32_7zip_computes_of_the_archive_it_embeds(self):
+        # Past the first chunk of the copy, too: a stored (unpacked) archive of random bytes.
+        os.makedirs(os.path.join(self.folder, "chunks", "brisel"))
+        with open(os.path.join(self.folder, "chunks", "brisel", "startup.exe"), "wb") as file:
+            file.write(os.urandom(validate_payload.COPY_CHUNK * 2 + 12345))
+        stored = self.pack("stored.7z", "brisel", inside="chunks", switches=("-mx=0",))
+        for archive in (self.good, stored):
+            embedded = os.path.join(self.folder, "embedded-copy.7z")
+            facts = os.path.join(self.folder, "embedded-copy.facts.inc")
+            result = run_tool("validate_payload.py", archive, "--sevenzip", SEVENZIP,
+                              "--embed-as", embedded, "--facts-as", facts)
+            self.assertEqual((result.returncode, result.stderr), (0, ""))
+            self.assertEqual(digest(embedded), digest(archive))
+            self.assertEqual(recorded_crc32(facts), sevenzip_crc32(archive), archive)
+        os.remove(stored)
+
+    def test_the_builds_recorded_crc32_is_7zips_of_the_embedded_archive(self):
+        self.assertEqual(recorded_crc32(EMBEDDED_FACTS), sevenzip_crc32(EMBEDDED))
 
     def test_rejects_a_truncated_or_padded_archive(self):
         size = len(self.good_bytes)
