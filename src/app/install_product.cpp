@@ -163,7 +163,9 @@ class Installation {
 }  // namespace
 
 void InstallProduct() {
+  ui::ShowLook(ui::Look::Preparing);
   RequireIntactPayload();
+  ui::ShowLook(ui::Look::Settings);
   Installation installation;
   app::InstallRoot() = installation.Root();
   if (installation.HasRoom() && installation.MakeRoot() && installation.RemoveOldFolder() &&

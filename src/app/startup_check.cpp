@@ -32,9 +32,7 @@ void EndInstaller(int exitCode) {
 void RequireIntactPayload() {
   bool intact = false;
   const auto await = [&intact] { intact = app::AwaitIntactPayload(); };
-  ui::ShowLook(ui::Look::Preparing);
   ui::RunLive(&app::PayloadVerificationProgress(), await);
-  ui::ShowLook(ui::Look::Settings);
   runtime::Log(intact ? "payload check: intact" : "payload check: damaged, its CRC-32 differs");
   if (intact) return;
   app::ShowError(app::kInstallerDamaged);
@@ -61,12 +59,13 @@ void StartupCheck() {
   const std::string oldRoot =
       WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
   runtime::Log("its root " + oldRoot);
+  // The bar shows the payload's check, then the old folder's removal.
+  ui::ShowLook(ui::Look::Preparing);
   RequireIntactPayload();
   // The program folder goes as a whole before anything else, or nothing does: while brisel runs,
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:
   // a user's own files beside them stay, and so does a root that still holds any.
-  ui::ShowLook(ui::Look::Preparing);
   const fs::RemovalReport removal = RemoveProgramFolder(
       oldRoot, {ui::MainWindow(), ui::ProgressBar()}, &AskToRetryWhileProgramRuns);
   ui::ShowLook(ui::Look::Settings);
