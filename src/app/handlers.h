@@ -4,8 +4,9 @@
 // Ends the installer with the exit code, its log's last line first, running the exit clean-up.
 [[noreturn]] void EndInstaller(int exitCode);
 
-// Waits, the window live and its bar (when shown) moving, for the check of the payload against the build's
-// checksum; a damaged payload is told and ends the installer with exit code 1, nothing touched.
+// Waits, the window live and its bar (when shown) moving, for the check of the payload against
+// the build's checksum; a damaged payload is told and ends the installer with exit code 1, nothing
+// touched.
 void RequireIntactPayload();
 
 // Created event: detects an earlier installation and offers to reinstall.
