@@ -8,6 +8,7 @@
 #include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
+#include "runtime/long_path.h"
 #include "runtime/payload.h"
 #include "runtime/process.h"
 #include "runtime/run_log.h"
@@ -31,7 +32,7 @@ std::wstring Utf8ToWide(std::string_view utf8) {
 class FileSystemProbe final : public OutputProbe {
  public:
   FileSystemProbe(const std::string& root, HANDLE extractor)
-      : root_(runtime::GbkToWide(root)), extractor_(extractor) {}
+      : root_(Reachable(root)), extractor_(extractor) {}
 
   // Whether the extractor has created the file: a path test, which no NTFS listing delays.
   bool Exists(std::string_view path) override {
@@ -61,6 +62,14 @@ class FileSystemProbe final : public OutputProbe {
   }
 
  private:
+  // The install root, ending in a backslash, in the extended-length form: 7-Zip writes files whose
+  // full path passes MAX_PATH, which Windows' file calls reach only so.
+  static std::wstring Reachable(const std::string& root) {
+    const std::wstring wide = runtime::GbkToWide(root);
+    const std::wstring extended = runtime::ExtendedLengthPath(wide);
+    return extended.empty() ? wide : extended + L'\\';
+  }
+
   // The file's path below the install root.
   std::wstring PathOf(std::string_view path) const { return root_ + Utf8ToWide(path); }
 
