@@ -57,19 +57,10 @@ std::wstring Decimal(DWORD number) {
   return _ultow(number, digits, kDecimal);
 }
 
-// The temporary folder, ending in a backslash; empty when the system names none.
-std::wstring TemporaryFolder() {
-  std::wstring folder(MAX_PATH + 1, L'\0');
-  const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-  if (length == 0 || length >= folder.size()) return {};
-  folder.resize(length);
-  return folder;
-}
-
 // A copy of this exe in the temporary folder, named after this process: its path, or empty when
 // it could not be made.
 std::wstring CopyIntoTemporaryFolder() {
-  const std::wstring folder = TemporaryFolder();
+  const std::wstring folder = runtime::TemporaryFolder();
   if (folder.empty()) return {};
   const std::wstring copy =
       folder + L"veltrane-uninstall-" + Decimal(GetCurrentProcessId()) + L".exe";
@@ -90,7 +81,7 @@ void DeleteSelfAtRestart() {
 void HandOverToCopy(const std::wstring& copy, std::string_view directory) {
   if (!copy.empty()) {
     // The copy inherits the current directory, which must not hold the root it removes.
-    SetCurrentDirectoryW(TemporaryFolder().c_str());
+    SetCurrentDirectoryW(runtime::TemporaryFolder().c_str());
     const std::wstring commandLine = L"\"" + copy + L"\" " + kFinishSwitch + L" " +
                                      Decimal(GetCurrentProcessId()) + L" \"" +
                                      runtime::GbkToWide(directory) + L"\"";

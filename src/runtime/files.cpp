@@ -50,6 +50,14 @@ constexpr std::size_t kWritePiece = std::size_t{8} << 20;
 
 }  // namespace
 
+std::wstring TemporaryFolder() {
+  std::wstring folder(MAX_PATH + 1, L'\0');
+  const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+  if (length == 0 || length >= folder.size()) return {};
+  folder.resize(length);
+  return folder;
+}
+
 bool PathExists(std::string_view path) {
   FoundEntry first;
   return FileEnumerator(GbkToWide(path)).NextAny(first);

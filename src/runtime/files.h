@@ -3,12 +3,17 @@
 // Chinese paths work whatever the system's ANSI code page.
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "runtime/bytes.h"
 #include "runtime/progress.h"
 
 namespace runtime {
+
+// The temporary folder of the user the program runs as, ending in a backslash; empty when the
+// system names none.
+[[nodiscard]] std::wstring TemporaryFolder();
 
 // True when a file search finds anything for the path: a file, a directory, or a match of a
 // wildcard pattern.

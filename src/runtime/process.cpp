@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/process_for_testing.h"
 #include "runtime/scoped_handle.h"
@@ -57,11 +58,9 @@ ScopedHandle OpenInheritableNullDevice() {
 // A temporary file for a child to inherit as its standard error, deleted once the last handle to
 // it is closed; invalid when none can be made.
 ScopedHandle OpenInheritableTemporaryFile() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(std::size(folder), folder);
+  const std::wstring folder = TemporaryFolder();
   wchar_t path[MAX_PATH] = {};
-  if (length == 0 || length >= std::size(folder) ||
-      GetTempFileNameW(folder, kTemporaryFilePrefix, 0, path) == 0) {
+  if (folder.empty() || GetTempFileNameW(folder.c_str(), kTemporaryFilePrefix, 0, path) == 0) {
     return {};
   }
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};

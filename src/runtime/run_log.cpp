@@ -7,6 +7,7 @@
 
 #include "runtime/bound_function.h"
 #include "runtime/file_find.h"
+#include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
 #include "runtime/run_log_for_testing.h"
@@ -99,10 +100,8 @@ std::string ErrorText(unsigned long error) {
 // The temporary folder's "Veltrane" folder, made when missing; empty when it cannot be had or
 // is no plain folder.
 std::wstring LogFolder() {
-  std::wstring folder(MAX_PATH + 1, L'\0');
-  const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-  if (length == 0 || length >= folder.size()) return {};
-  folder.resize(length);
+  std::wstring folder = TemporaryFolder();
+  if (folder.empty()) return {};
   folder.append(kLogFolder);
   CreateDirectoryW(folder.c_str(), nullptr);
   return IsUsableLogFolder(GetFileAttributesW(folder.c_str())) ? folder : std::wstring();
