@@ -20,10 +20,7 @@ constexpr std::uint32_t kNoRepair = 1;
 std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
                             std::string_view root, std::uint64_t programBytes) {
   const InstallTexts texts = DeriveInstallTexts(root);
-  std::int32_t failure = ERROR_SUCCESS;
-  const auto note = [&failure](std::int32_t result) {
-    if (failure == ERROR_SUCCESS) failure = result;
-  };
+  registry::FirstFailure failure;
   // Quoted, as Windows starts the command line as it stands and the root may hold blanks.
   const std::string uninstallCommand = "\"" + texts.uninstallerPath + "\"";
   // Through the wide calls: Settings shows the texts, and starts the command, on a Windows of any
@@ -35,7 +32,7 @@ std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPat
         {"Publisher", VELTRANE_PUBLISHER},
         {"InstallLocation", root},
         {"UninstallString", uninstallCommand}}) {
-    note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text));
+    failure.Note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text));
   }
   // Settings shows the size in KiB; a started KiB counts whole.
   const std::uint64_t kib = (programBytes + kBytesPerKiB - 1) / kBytesPerKiB;
@@ -43,10 +40,10 @@ std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPat
        {std::pair<const char*, std::uint32_t>{"EstimatedSize", static_cast<std::uint32_t>(kib)},
         {"NoModify", kNoModify},
         {"NoRepair", kNoRepair}}) {
-    note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number));
+    failure.Note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, number));
   }
   (void)key.Close();
-  return failure;
+  return failure.Code();
 }
 
 void DeleteAppsEntry(registry::RegistryKey& key) {

@@ -16,20 +16,18 @@ namespace {
 void WriteRecordValues(registry::RegistryKey& key, std::string_view mainPath,
                        std::string_view startPath, std::string_view root, std::uint32_t installed) {
   const runtime::LoggedStep step("record");
-  std::int32_t failure = ERROR_SUCCESS;
-  const auto note = [&failure](std::int32_t result) {
-    if (failure == ERROR_SUCCESS) failure = result;
-  };
+  registry::FirstFailure failure;
   for (const auto& [name, text] :
        {std::pair{kMainPathValue, mainPath}, std::pair{kStartPathValue, startPath},
         std::pair{kRootPathValue, root}}) {
     runtime::Bytes bytes(text.begin(), text.end());
-    note(key.WriteBytesValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, name, bytes, REG_SZ, true));
+    failure.Note(
+        key.WriteBytesValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, name, bytes, REG_SZ, true));
   }
-  note(key.WriteIntegerValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kInstalledValue, installed,
-                             REG_DWORD, true));
+  failure.Note(key.WriteIntegerValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kInstalledValue, installed,
+                                     REG_DWORD, true));
   (void)key.Close();
-  step.End(failure == ERROR_SUCCESS, static_cast<unsigned long>(failure));
+  step.End(failure.Code() == ERROR_SUCCESS, static_cast<unsigned long>(failure.Code()));
 }
 
 // Creates or opens the record's key; tells the user when that is impossible.

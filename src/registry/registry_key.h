@@ -35,6 +35,18 @@ struct RegistryApi {
 // whose key was closed.
 inline const HKEY kInvalidKey = reinterpret_cast<HKEY>(INT_PTR{-1});
 
+// The first result other than success of a series of calls: ERROR_SUCCESS while all succeeded.
+class FirstFailure {
+ public:
+  void Note(std::int32_t result) {
+    if (first_ == ERROR_SUCCESS) first_ = result;
+  }
+  [[nodiscard]] std::int32_t Code() const { return first_; }
+
+ private:
+  std::int32_t first_ = ERROR_SUCCESS;
+};
+
 // Registry value type codes the writers take and the readers report.
 enum ValueType : std::int32_t {
   kRegSz = 1,
