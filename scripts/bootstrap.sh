@@ -15,9 +15,16 @@ packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 7zip xvfb imagemagick fonts
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 apt_updated=0
+# A mirror caught mid-sync fails one index for a while ("File has unexpected size"): try again,
+# and go on with the lists that did arrive, since the install below says plainly what is missing.
 apt_update_once() {
   if [ "$apt_updated" -eq 0 ]; then
-    as_root apt-get update -qq
+    local attempt
+    for attempt in 1 2 3; do
+      as_root apt-get update -qq && break
+      echo "bootstrap: apt-get update failed (attempt $attempt of 3)" >&2
+      sleep $((attempt * 10))
+    done
     apt_updated=1
   fi
 }
