@@ -211,8 +211,7 @@ struct Seam {
         return FALSE;
       }
       // Deleted as NTFS would, read-only or not: the plain calls Wine has, made here.
-      FILE_BASIC_INFO basic{};
-      basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      FILE_BASIC_INFO basic{{}, {}, {}, {}, FILE_ATTRIBUTE_NORMAL};
       FILE_DISPOSITION_INFO disposition{TRUE};
       return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) &&
              SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
@@ -278,33 +277,21 @@ class RemoveTreeWholeSeam : public testing::Test {
   const std::wstring tree_ = scratch_.Wide(L"tree");
 };
 
-// Windows refuses to rename a directory while anything below it is open, with access denied;
-// Wine renames it regardless. So the seam refuses. An Explorer window on a subfolder (held sharing
-// everything) is found by the check that follows, and Retry can help; with nothing held the refusal
-// is an ACL's or Controlled Folder Access's, and no Retry gets past it.
+// Windows refuses with access denied to rename a directory while anything below it is open (Wine
+// renames it, so the seam refuses): an Explorer window on a subfolder, which Retry can get past,
+// or, with nothing held, an ACL or Controlled Folder Access, which it cannot.
 TEST_F(RemoveTreeWholeSeam, AccessDeniedAtTheMoveAsideIsInUseOnlyWhileAnEntryIsHeld) {
-  const struct {
-    const wchar_t* held;
-    WholeRemoval result;
-    const wchar_t* where;
-  } cases[] = {
-      {L"sub", WholeRemoval::kInUse, L"tree\\sub"},
-      {nullptr, WholeRemoval::kFailed, L"tree"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.held == nullptr ? L"nothing held" : c.held);
-    std::unique_ptr<fs_test::HeldFile> explorer;
-    if (c.held != nullptr) {
-      explorer = std::make_unique<fs_test::HeldFile>(tree_ + L"\\" + c.held, true);
-      ASSERT_TRUE(explorer->Holding());
-    }
-    Seam::renameRefusal = ERROR_ACCESS_DENIED;
-    const fs::RemovalReport report = Remove();
-    EXPECT_EQ(report.result, c.result);
-    EXPECT_EQ(report.where, scratch_.Gbk(c.where));
-    ExpectWhole(tree_);
-  }
-  EXPECT_EQ(Remove().error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+  Seam::renameRefusal = ERROR_ACCESS_DENIED;
+  fs::RemovalReport report = Remove();
+  EXPECT_EQ(report.result, WholeRemoval::kFailed);
+  EXPECT_EQ(report.error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(report.where, scratch_.Gbk(L"tree"));
+  const fs_test::HeldFile explorer(tree_ + L"\\sub", /*shareDelete=*/true);
+  ASSERT_TRUE(explorer.Holding());
+  report = Remove();
+  EXPECT_EQ(report.result, WholeRemoval::kInUse);
+  EXPECT_EQ(report.where, scratch_.Gbk(L"tree\\sub"));
+  ExpectWhole(tree_);
 }
 
 // A program started between the check and the move aside holds its file when the move is made,
@@ -330,62 +317,31 @@ TEST_F(RemoveTreeWholeSeam, RunningOutOfHandlesFailsWithTheCauseAndRemovesNothin
   ExpectWhole(tree_);
 }
 
-// An entry taken after both checks (a scanner, a backup agent, an Explorer window keeping a
-// folder pending) cannot bring back what went before it: the removal goes on, leaves such
-// entries to the restart, files before their folders, and frees the folder's place. Where the
-// restart cannot take them (a network root), the report names what stays.
+// A file taken after both checks (a scanner) is left to the restart, files before folders, and
+// the folder's place is freed; where the restart cannot take it (a network root), it is named.
 TEST_F(RemoveTreeWholeSeam, WhatCannotGoAfterDeletionBeganIsLeftToTheRestartOrNamed) {
-  const struct {
-    const wchar_t* refused;      // a file whose deletion is refused
-    const wchar_t* heldPending;  // a folder held sharing deletion, left pending
-    DWORD scheduleRefusal;
-    WholeRemoval result;
-    const wchar_t* where;  // below the aside folder
-    std::vector<std::wstring> scheduled;
-  } cases[] = {
-      {L"\\deeper\\c.bin",
-       nullptr,
-       0,
-       WholeRemoval::kRemovedAtRestart,
-       L"\\sub\\deeper\\c.bin",
-       {L"\\sub\\deeper\\c.bin", L"\\sub\\deeper", L"\\sub", L""}},
-      {nullptr,
-       L"\\sub\\deeper",
-       0,
-       WholeRemoval::kRemovedAtRestart,
-       L"\\sub\\deeper",
-       {L"\\sub\\deeper", L"\\sub", L""}},
-      {L"\\deeper\\c.bin",
-       nullptr,
-       ERROR_NOT_SUPPORTED,
-       WholeRemoval::kFailed,
-       L"\\sub\\deeper\\c.bin",
-       {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.where);
+  for (const DWORD scheduleRefusal : {DWORD{0}, DWORD{ERROR_NOT_SUPPORTED}}) {
+    SCOPED_TRACE(scheduleRefusal);
     Seam::Reset();
     if (!PathExists(tree_)) {
       ASSERT_NO_FATAL_FAILURE(BuildTree(tree_));
     }
-    Seam::refusedDisposition = c.refused == nullptr ? L"" : c.refused;
+    Seam::refusedDisposition = L"\\deeper\\c.bin";
     Seam::refusal = ERROR_ACCESS_DENIED;
-    Seam::scheduleRefusal = c.scheduleRefusal;
-    std::unique_ptr<fs_test::HeldFile> pending;
-    if (c.heldPending != nullptr) {
-      pending = std::make_unique<fs_test::HeldFile>(tree_ + c.heldPending, true);
-      ASSERT_TRUE(pending->Holding());
-    }
+    Seam::scheduleRefusal = scheduleRefusal;
     const fs::RemovalReport report = Remove();
-    pending.reset();
     const std::vector<std::wstring> asides = AsideFolders(tree_);
     ASSERT_EQ(asides.size(), 1u);
     const std::wstring aside = L"\\\\?\\" + scratch_.Wide(asides[0]);
-    EXPECT_EQ(report.result, c.result);
-    EXPECT_EQ(report.where, scratch_.Gbk(asides[0] + c.where));
-    std::vector<std::wstring> expected;
-    for (const std::wstring& below : c.scheduled) expected.push_back(aside + below);
-    EXPECT_EQ(Seam::scheduled, expected);
+    EXPECT_EQ(report.result,
+              scheduleRefusal == 0 ? WholeRemoval::kRemovedAtRestart : WholeRemoval::kFailed);
+    EXPECT_EQ(report.error, scheduleRefusal == 0 ? ERROR_ACCESS_DENIED : scheduleRefusal);
+    EXPECT_EQ(report.where, scratch_.Gbk(asides[0] + L"\\sub\\deeper\\c.bin"));
+    if (scheduleRefusal == 0) {
+      EXPECT_EQ(Seam::scheduled,
+                (std::vector<std::wstring>{aside + L"\\sub\\deeper\\c.bin",
+                                           aside + L"\\sub\\deeper", aside + L"\\sub", aside}));
+    }
     EXPECT_FALSE(PathExists(tree_)) << "the folder's place is free";
     EXPECT_FALSE(PathExists(scratch_.Wide(asides[0]) + L"\\readonly.txt"));
     driver::RemoveTree(scratch_.Wide(asides[0]));
@@ -433,8 +389,8 @@ TEST_F(RemoveTreeWholeSeam, DeletesWithPosixSemanticsWhereTheVolumeHasThem) {
 }
 
 // Wine keeps no read-only attribute on a directory; NTFS keeps it and refuses to delete such a
-// directory. The seam answers as NTFS does.
-// The removal and the clean-up after a failed unpacking alike.
+// directory. The seam answers as NTFS does, to the removal and the clean-up after a failed
+// unpacking alike.
 TEST_F(RemoveTreeWholeSeam, AReadOnlyDirectoryIsRemovedByTheRemovalAndTheCleanUp) {
   Seam::readOnlyDirectory = L"\\sub\\deeper";
   EXPECT_EQ(Remove().result, WholeRemoval::kRemoved);
