@@ -37,6 +37,8 @@ bool TreeWalk::Unreached(const std::wstring& where, DWORD error) {
 }
 
 bool TreeWalk::Left(const std::wstring& where, DWORD error) {
+  // Someone else deleted it meanwhile: nothing stays.
+  if (handles_.Gone(where)) return true;
   if (leftover_ == Leftover::kScheduled &&
       !handles_.Api().moveFile(where.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
     return Unreached(where, GetLastError());
@@ -44,11 +46,11 @@ bool TreeWalk::Left(const std::wstring& where, DWORD error) {
   return Stopped(where, error);
 }
 
-bool TreeWalk::List(const std::wstring& directory, std::vector<FoundEntry>& entries) {
+DWORD TreeWalk::List(const std::wstring& directory, std::vector<FoundEntry>& entries) {
   runtime::FileEnumerator listing(directory + L"\\*", handles_.Api());
   FoundEntry entry;
   while (listing.Next(entry)) entries.push_back(std::move(entry));
-  return listing.Failure() == 0;
+  return listing.Failure();
 }
 
 bool TreeWalk::Check(const std::wstring& directory, Identity& identity, DWORD directoryShare) {
@@ -64,7 +66,7 @@ bool TreeWalk::Check(const std::wstring& directory, Identity& identity, DWORD di
   // A link goes as a link: what it points to is not the tree's.
   if (IsDirectoryLink(attributes)) return true;
   std::vector<FoundEntry> entries;
-  if (!List(directory, entries)) return Stopped(directory, GetLastError());
+  if (const DWORD error = List(directory, entries); error != 0) return Stopped(directory, error);
   for (const FoundEntry& entry : entries) {
     const std::wstring path = directory + L'\\' + entry.name;
     Identity inner;
@@ -135,7 +137,9 @@ bool TreeWalk::RemoveBelow(const std::wstring& directory, ApiFileHandle& parent,
   if (!IsDirectoryLink(attributes)) {
     if (entered_ != nullptr) entered_(directory);
     std::vector<FoundEntry> entries;
-    if (!List(directory, entries)) return Unreached(directory, GetLastError());
+    if (const DWORD failure = List(directory, entries); failure != 0) {
+      return Unreached(directory, failure);
+    }
     std::vector<const FoundEntry*> directories;
     for (const FoundEntry& entry : entries) {
       switch (ActionForEntry(entry.name, entry.attributes)) {
@@ -203,7 +207,7 @@ bool TreeWalk::RemoveItself(const std::wstring& directory, const Identity& ident
 
 std::uint64_t TreeWalk::Size(const std::wstring& directory) {
   std::vector<FoundEntry> entries;
-  (void)List(directory, entries);
+  (void)List(directory, entries);  // what could be listed counts
   std::uint64_t size = 0;
   for (const FoundEntry& entry : entries) {
     // The removal's own judgement: what it would delete as a file is what the tree holds.

@@ -74,15 +74,17 @@ class TreeWalk {
  private:
   // Stop-and-record helpers; each returns false for the caller to return.
   bool Stopped(const std::wstring& where, DWORD error);
-  // The entry cannot go now: kept, or scheduled for deletion at restart.
+  // The entry cannot go now: kept, or scheduled for deletion at restart. True when it is gone
+  // after all (someone else deleted it).
   bool Left(const std::wstring& where, DWORD error);
   // The entry stays, and nothing below it can be scheduled: it could not be listed, or it is not
   // the one met before.
   bool Unreached(const std::wstring& where, DWORD error);
 
   // The entries of `directory` other than "." and "..", read whole, so that no search stays open
-  // while they are worked on.
-  [[nodiscard]] bool List(const std::wstring& directory, std::vector<runtime::FoundEntry>& entries);
+  // while they are worked on; the Win32 error that cut the listing short, or 0.
+  [[nodiscard]] DWORD List(const std::wstring& directory,
+                           std::vector<runtime::FoundEntry>& entries);
   // Opens the file as its removal will, unshared and for writing, and closes it.
   [[nodiscard]] bool CheckFile(const std::wstring& file, DWORD attributes);
   // Remove's work below the held `parent`, which is let go once `directory` is held.
