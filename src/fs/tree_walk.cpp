@@ -9,6 +9,8 @@ namespace {
 using runtime::ApiFileHandle;
 using runtime::FoundEntry;
 
+// Listing a held directory and telling who it is; shared as kDirectoryShare, which keeps it in
+// place.
 constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
 // Deleting an entry through its own handle, and taking a read-only attribute off it first. A
 // directory opened so is refused while it is some program's current directory.
