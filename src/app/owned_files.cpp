@@ -2,6 +2,7 @@
 
 #include "app/install_texts.h"
 #include "fs/files.h"
+#include "runtime/gbk.h"
 #include "runtime/log_format.h"
 #include "runtime/progress.h"
 #include "runtime/run_log.h"
@@ -13,7 +14,8 @@ namespace {
 
 // The log's line on a removal's end: what it came to, where it stopped, and how far it got.
 std::string RemovalOutcome(const fs::RemovalReport& report, const runtime::Progress& progress) {
-  constexpr const char* kResults[] = {"removed", "in use", "failed", "refused"};
+  constexpr const char* kResults[] = {"removed", "in use", "failed", "refused",
+                                      "removed at restart"};
   std::string line = std::string("removal result: ") + kResults[static_cast<int>(report.result)] +
                      ", " + runtime::DecimalText(progress.done) + " of " +
                      runtime::DecimalText(progress.total) + " files removed";
@@ -38,8 +40,11 @@ fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view, b
 }
 
 std::string RemovalFailedMessage(const fs::RemovalReport& report) {
-  return "未能删除 brisel 的文件：" + report.where + "（系统错误 " +
-         runtime::DecimalText(report.error) + "）。安装记录保持不变。";
+  std::string error = runtime::DecimalText(report.error);
+  const std::wstring text = runtime::SystemErrorText(report.error);
+  if (!text.empty()) error += "：" + runtime::WideToGbk(text);
+  return "未能删除 brisel 的文件：" + report.where + "（系统错误 " + error +
+         "）。安装记录保持不变。";
 }
 
 void RemoveUninstallerAndEmptyRoot(std::string_view root) {

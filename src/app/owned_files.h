@@ -25,14 +25,15 @@ struct RemovalView {
 // Removes the program folder of the installation in `root` (ending in a backslash) as a whole,
 // never a part of it, on a worker thread while `view` stays live: while any of its files is in
 // use (brisel runs, say) nothing goes, and `retry` asks the user whether to try again. kRemoved
-// also when there was no folder; kInUse once the user has given up; kFailed with the entry and
-// the system's error when something else stood in the way; kRefused for a path the guarded tree
-// removal does not touch.
+// also when there was no folder; kRemovedAtRestart when the folder's place is free and what could
+// not go yet is scheduled for deletion at restart; kInUse once the user has given up; kFailed with
+// the entry and the system's error when something else stood in the way; kRefused for a path the
+// guarded tree removal does not touch.
 [[nodiscard]] fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view,
                                                     bool (*retry)());
 
 // What the user reads when the removal failed for another reason than a running brisel: the entry
-// that stayed and the system's error code.
+// that stayed, the system's error code and its text.
 [[nodiscard]] std::string RemovalFailedMessage(const fs::RemovalReport& report);
 
 // Removes the rest an installation owns in `root`: the uninstaller, and then the root itself only

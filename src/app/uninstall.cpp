@@ -32,6 +32,7 @@ constexpr char kRemovalFailed[] =
     "卸载失败！brisel 的文件未能全部删除，可能正在使用中。请关闭 brisel 后重试。";
 constexpr char kRemoving[] = "正在卸载 brisel……";
 constexpr char kUninstalled[] = "brisel 已成功卸载。";
+constexpr char kUninstalledAtRestart[] = "brisel 已卸载，部分文件将在重新启动后删除。";
 constexpr int kQuestionStyle = MB_ICONQUESTION | MB_OKCANCEL;
 constexpr int kDoneStyle = MB_ICONINFORMATION;
 constexpr int kFailureStyle = MB_ICONERROR;
@@ -126,8 +127,11 @@ int Uninstall(const std::string& directory) {
   } else if (removal.result == fs::WholeRemoval::kFailed) {
     runtime::ShowMessageBox(RemovalFailedMessage(removal), kFailureStyle, kCaption);
   }
-  // The reset tells the user itself when it fails.
-  if (removal.result != fs::WholeRemoval::kRemoved || !ResetInstallRecord()) {
+  // Once its place is free the installation is gone, whatever the restart still deletes. The
+  // reset tells the user itself when it fails.
+  const bool gone = removal.result == fs::WholeRemoval::kRemoved ||
+                    removal.result == fs::WholeRemoval::kRemovedAtRestart;
+  if (!gone || !ResetInstallRecord()) {
     DeleteFileW(copy.c_str());  // nothing for an empty path
     return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
   }
@@ -135,7 +139,9 @@ int Uninstall(const std::string& directory) {
   const runtime::LoggedStep pathRecord("path.dat removal");
   pathRecord.End(fs::RemovePathRecordOf(root));
   // Everything the user knows of brisel is gone; the copy only removes this exe and the root.
-  runtime::ShowMessageBox(kUninstalled, kDoneStyle, kCaption);
+  runtime::ShowMessageBox(
+      removal.result == fs::WholeRemoval::kRemoved ? kUninstalled : kUninstalledAtRestart,
+      kDoneStyle, kCaption);
   HandOverToCopy(copy, directory);
   return kExitDone;
 }

@@ -11,7 +11,8 @@
 namespace fs {
 
 // Removes the directory at `path` with everything below it, continuing past entries it cannot
-// remove; true when the directory itself is gone. Refuses (false, nothing touched) an empty,
+// remove; true when the directory itself is gone. The whole removal's walk: read-only files and
+// folders go too, each entry through its own handle. Refuses (false, nothing touched) an empty,
 // relative or root path and any system, program, shared-data or user folder or an ancestor of
 // one. Junctions and directory links are removed as links, never entered. Each directory is
 // judged on the directory itself, opened, and stays open without delete sharing while the walk

@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fs/tree_walk.h"
 #include "runtime/file_find.h"
 
 namespace fs {
-
-// Called with each directory the tree removal has entered, while it holds the directory.
-using DirectoryEnteredHook = void (*)(std::wstring_view directory);
 
 // DeleteTree, making its file calls through `api` and calling `entered` inside each directory it
 // walks: a test acts there while the directory is held, as another program could.

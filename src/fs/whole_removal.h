@@ -16,6 +16,9 @@ enum class WholeRemoval {
   kInUse,    // an entry is in use (a sharing violation, a running program): nothing was removed
   kFailed,   // an entry could not be checked or removed for another reason, or stayed behind
   kRefused,  // the path is not a folder, or the tree removal's guard refuses it: nothing touched
+  // The folder is gone from its place; what could not go yet is scheduled for deletion at the next
+  // restart.
+  kRemovedAtRestart,
 };
 
 // What a removal did, and where and why it stopped.
@@ -27,10 +30,12 @@ struct RemovalReport {
 
 // Removes the directory at `path` with everything below it, or nothing at all when any entry is
 // held by a program (a running exe or DLL, an open file, a current directory): each entry is
-// checked first, then the directory is moved aside to "<name>.veltrane-removal", checked again
-// there and removed there with a fixed number of handles open. Whatever stops it after the move
-// aside moves what is left back: kInUse when the second check finds an entry held (nothing is
-// removed), else kFailed naming the entry that stayed.
+// checked first, then the directory is moved aside to a name of this run's own
+// ("<name>.veltrane-removal-<process>-<time>"), checked again there and removed there with a fixed
+// number of handles open. When the second check finds an entry held, the folder goes back under
+// its name (kInUse, nothing removed). Once deletion has begun it only goes forward: what cannot go
+// is scheduled for deletion at restart (kRemovedAtRestart), or kFailed names what stays without
+// being scheduled. Aside folders of earlier runs go first, those still held are skipped.
 // `progress`, when given, counts the files checked and then those removed. DeleteTree's guard
 // applies and links are removed as links.
 [[nodiscard]] RemovalReport RemoveTreeWhole(std::string_view path,

@@ -15,7 +15,8 @@ const FileApi& SystemFileApi() {
                               &::GetFileAttributesW,
                               &::SetFileAttributesW,
                               &::DeleteFileW,
-                              &::RemoveDirectoryW};
+                              &::RemoveDirectoryW,
+                              &::MoveFileExW};
   return system;
 }
 

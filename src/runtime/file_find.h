@@ -27,6 +27,7 @@ struct FileApi {
   decltype(&::SetFileAttributesW) setFileAttributes;
   decltype(&::DeleteFileW) deleteFile;
   decltype(&::RemoveDirectoryW) removeDirectory;
+  decltype(&::MoveFileExW) moveFile;
 };
 
 // The system's own calls.

@@ -161,6 +161,8 @@ std::string OwnPath() {
 
 }  // namespace
 
+std::wstring SystemErrorText(unsigned long error) { return SystemText(error); }
+
 bool IsUsableLogFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;

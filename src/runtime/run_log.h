@@ -21,6 +21,10 @@ void OpenRunLog(std::string_view kind, std::string_view product, std::string_vie
 // Writes the GBK text, each of its lines time-stamped; nothing when no log is open.
 void Log(std::string_view gbkText);
 
+// The system's text for a Win32 error code, in the user's language, without a line break; empty
+// when it has none.
+[[nodiscard]] std::wstring SystemErrorText(unsigned long error);
+
 // Writes "<what>: error <code>: <the system's text for the code>" (GBK what).
 void LogFailure(std::string_view gbkWhat, unsigned long error);
 

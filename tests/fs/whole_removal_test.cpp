@@ -7,10 +7,13 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "driver/driver.h"
 #include "fs/files.h"
 #include "fs/files_for_testing.h"
 #include "fs/whole_removal_for_testing.h"
+#include "runtime/file_find.h"
 #include "runtime/gbk.h"
 #include "test_support.h"
 
@@ -37,11 +40,20 @@ void BuildTree(const std::wstring& root) {
   ASSERT_TRUE(SetFileAttributesW((root + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
 }
 
+// The folders beside `root` that a removal moved it aside to.
+std::vector<std::wstring> AsideFolders(const std::wstring& root) {
+  std::vector<std::wstring> found;
+  runtime::FileEnumerator listing(root + kAside + L"*");
+  runtime::FoundEntry entry;
+  while (listing.Next(entry)) found.push_back(entry.name);
+  return found;
+}
+
 // Every file of BuildTree still there, the read-only one still read-only, nothing moved aside.
 void ExpectWhole(const std::wstring& root) {
   for (const wchar_t* file : kTreeFiles) EXPECT_TRUE(PathExists(root + L"\\" + file)) << file;
   EXPECT_NE(GetFileAttributesW((root + L"\\readonly.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-  EXPECT_FALSE(PathExists(root + kAside));
+  EXPECT_TRUE(AsideFolders(root).empty());
 }
 
 TEST(RemoveTreeWhole, RemovesTheTreeAndWhatAnInterruptedRunLeftAsideCountingTheFiles) {
@@ -63,10 +75,16 @@ TEST(RemoveTreeWhole, RemovesTheTreeAndWhatAnInterruptedRunLeftAsideCountingTheF
   EXPECT_EQ(progress.total.load(), 2 * std::size(kTreeFiles));
   EXPECT_EQ(progress.done.load(), progress.total.load());
 
-  // A leftover alone, with no folder to remove: the installation is gone all the same.
-  ASSERT_NO_FATAL_FAILURE(BuildTree(tree + kAside));
+  // Leftovers alone, with no folder to remove: the installation is gone all the same, and what
+  // another program still holds of an earlier run's folder stays for a later run.
+  const std::wstring held = tree + kAside + L"-7-1";
+  ASSERT_NO_FATAL_FAILURE(BuildTree(tree + kAside + L"-6-1"));
+  ASSERT_NO_FATAL_FAILURE(BuildTree(held));
+  const fs_test::HeldFile holder(held + L"\\sub\\a.bin");
+  ASSERT_TRUE(holder.Holding());
   EXPECT_EQ(fs::RemoveTreeWhole(scratch.Gbk(L"tree")).result, WholeRemoval::kRemoved);
-  EXPECT_FALSE(PathExists(tree + kAside));
+  EXPECT_EQ(AsideFolders(tree), std::vector<std::wstring>{L"tree.veltrane-removal-7-1"});
+  ExpectWhole(held);
 }
 
 TEST(RemoveTreeWhole, RemovesNothingWhileAnotherProgramHoldsAFileAndSaysWhich) {
@@ -102,24 +120,9 @@ TEST(RemoveTreeWhole, RemovesNothingWhileAProgramRunsFromTheTreeWithItsWorkingFo
   EXPECT_TRUE(PathExists(program));
 }
 
-// Someone who opened a directory sharing deletion (an Explorer window, an indexer) keeps it
-// pending after its deletion until they let go, and its parent cannot go meanwhile.
-TEST(RemoveTreeWhole, ADirectoryLeftPendingIsNotRemovedAndIsNamed) {
-  const ScratchDirectory scratch(L"whole_pending");
-  const std::wstring tree = scratch.Wide(L"tree");
-  ASSERT_NO_FATAL_FAILURE(BuildTree(tree));
-  fs::RemovalReport report;
-  {
-    const fs_test::HeldFile open(tree + L"\\sub\\deeper", /*shareDelete=*/true);
-    ASSERT_TRUE(open.Holding());
-    report = fs::RemoveTreeWhole(scratch.Gbk(L"tree"));
-  }
-  EXPECT_EQ(report.result, WholeRemoval::kFailed);
-  EXPECT_EQ(report.where, scratch.Gbk(L"tree\\sub\\deeper"));
-  // What is left is back under its own name.
-  EXPECT_TRUE(PathExists(tree + L"\\sub"));
-  EXPECT_FALSE(PathExists(tree + kAside));
-}
+// The class of the POSIX deletion mark, and a stand-in's answer that it is made.
+constexpr auto kPosixMarkClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kPosixMarkMade = 0xFFFF;
 
 // Stand-ins for the file calls, with the state a test gives them: the table holds plain function
 // pointers.
@@ -133,6 +136,13 @@ struct Seam {
   static inline std::wstring readOnlyDirectory;   // a path ending so reads as read-only
   static inline std::wstring takeAtRename;        // a file another program opens at the rename
   static inline std::unique_ptr<fs_test::HeldFile> taken;
+  static inline DWORD posixAnswer = 0;  // the answer to the POSIX mark; 0: the system's
+  static inline int posixMarks = 0;     // POSIX marks asked for, with these flags
+  static inline DWORD posixFlags = 0;
+  static inline int plainMarks = 0;  // plain deletion marks and attribute changes made
+  static inline int attributeChanges = 0;
+  static inline DWORD scheduleRefusal = 0;  // every deletion at restart refused with this error
+  static inline std::vector<std::wstring> scheduled;  // deletions at restart, in order
 
   static void Reset() {
     open = mostOpen = 0;
@@ -140,7 +150,9 @@ struct Seam {
     readOnlyDirectory.clear();
     takeAtRename.clear();
     taken.reset();
-    refusal = renameRefusal = 0;
+    refusal = renameRefusal = posixAnswer = posixFlags = scheduleRefusal = 0;
+    posixMarks = plainMarks = attributeChanges = 0;
+    scheduled.clear();
     opensLeft = -1;
   }
   static void Opened() { mostOpen = std::max(mostOpen, ++open); }
@@ -190,6 +202,23 @@ struct Seam {
   static BOOL WINAPI SetInformation(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID data,
                                     DWORD size) {
     const std::wstring path = PathOf(handle);
+    if (kind == kPosixMarkClass) {
+      ++posixMarks;
+      posixFlags = *static_cast<DWORD*>(data);
+      if (posixAnswer == 0) return SetFileInformationByHandle(handle, kind, data, size);
+      if (posixAnswer != kPosixMarkMade) {
+        SetLastError(posixAnswer);
+        return FALSE;
+      }
+      // Deleted as NTFS would, read-only or not: the plain calls Wine has, made here.
+      FILE_BASIC_INFO basic{{}, {}, {}, {}, FILE_ATTRIBUTE_NORMAL};
+      FILE_DISPOSITION_INFO disposition{TRUE};
+      return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) &&
+             SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                        sizeof disposition);
+    }
+    if (kind == FileDispositionInfo) ++plainMarks;
+    if (kind == FileBasicInfo) ++attributeChanges;
     if (kind == FileBasicInfo && EndsWith(path.c_str(), readOnlyDirectory) &&
         (static_cast<FILE_BASIC_INFO*>(data)->FileAttributes & FILE_ATTRIBUTE_READONLY) == 0) {
       readOnlyDirectory.clear();
@@ -209,8 +238,19 @@ struct Seam {
     return SetFileInformationByHandle(handle, kind, data, size);
   }
 
+  static BOOL WINAPI Schedule(LPCWSTR path, LPCWSTR target, DWORD flags) {
+    if (target != nullptr || flags != MOVEFILE_DELAY_UNTIL_REBOOT) return FALSE;
+    if (scheduleRefusal != 0) {
+      SetLastError(scheduleRefusal);
+      return FALSE;
+    }
+    scheduled.push_back(path);
+    return TRUE;
+  }
+
   static runtime::FileApi Api() {
     runtime::FileApi api = runtime::SystemFileApi();
+    api.moveFile = &Schedule;
     api.createFile = &Create;
     api.closeHandle = &Close;
     api.findFirstFile = &FindFirst;
@@ -237,14 +277,20 @@ class RemoveTreeWholeSeam : public testing::Test {
   const std::wstring tree_ = scratch_.Wide(L"tree");
 };
 
-// Windows refuses to rename a directory while a file below it is open, with access denied; Wine
-// renames it regardless. A program that took a file between the check and the move aside is
-// caught there on Windows: nothing is removed and brisel is said to run.
-TEST_F(RemoveTreeWholeSeam, WindowsRefusingTheMoveAsideMeansInUseAndRemovesNothing) {
+// Windows refuses with access denied to rename a directory while anything below it is open (Wine
+// renames it, so the seam refuses): an Explorer window on a subfolder, which Retry can get past,
+// or, with nothing held, an ACL or Controlled Folder Access, which it cannot.
+TEST_F(RemoveTreeWholeSeam, AccessDeniedAtTheMoveAsideIsInUseOnlyWhileAnEntryIsHeld) {
   Seam::renameRefusal = ERROR_ACCESS_DENIED;
-  const fs::RemovalReport report = Remove();
-  EXPECT_EQ(report.result, WholeRemoval::kInUse);
+  fs::RemovalReport report = Remove();
+  EXPECT_EQ(report.result, WholeRemoval::kFailed);
+  EXPECT_EQ(report.error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(report.where, scratch_.Gbk(L"tree"));
+  const fs_test::HeldFile explorer(tree_ + L"\\sub", /*shareDelete=*/true);
+  ASSERT_TRUE(explorer.Holding());
+  report = Remove();
+  EXPECT_EQ(report.result, WholeRemoval::kInUse);
+  EXPECT_EQ(report.where, scratch_.Gbk(L"tree\\sub"));
   ExpectWhole(tree_);
 }
 
@@ -271,24 +317,87 @@ TEST_F(RemoveTreeWholeSeam, RunningOutOfHandlesFailsWithTheCauseAndRemovesNothin
   ExpectWhole(tree_);
 }
 
-// A refusal after the move aside cannot be undone for what went before it, but what is left goes
-// back under its name and the report names the entry that stayed.
-TEST_F(RemoveTreeWholeSeam, ALateRefusalPutsWhatIsLeftBackUnderItsName) {
-  Seam::refusedDisposition = L"\\deeper\\c.bin";
-  Seam::refusal = ERROR_ACCESS_DENIED;
-  const fs::RemovalReport report = Remove();
-  EXPECT_EQ(report.result, WholeRemoval::kFailed);
-  EXPECT_EQ(report.error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(report.where, scratch_.Gbk(L"tree\\sub\\deeper\\c.bin"));
-  EXPECT_TRUE(PathExists(tree_ + L"\\sub\\deeper\\c.bin"));
-  EXPECT_FALSE(PathExists(tree_ + kAside));
+// A file taken after both checks (a scanner) is left to the restart, files before folders, and
+// the folder's place is freed; where the restart cannot take it (a network root), it is named.
+TEST_F(RemoveTreeWholeSeam, WhatCannotGoAfterDeletionBeganIsLeftToTheRestartOrNamed) {
+  for (const DWORD scheduleRefusal : {DWORD{0}, DWORD{ERROR_NOT_SUPPORTED}}) {
+    SCOPED_TRACE(scheduleRefusal);
+    Seam::Reset();
+    if (!PathExists(tree_)) {
+      ASSERT_NO_FATAL_FAILURE(BuildTree(tree_));
+    }
+    Seam::refusedDisposition = L"\\deeper\\c.bin";
+    Seam::refusal = ERROR_ACCESS_DENIED;
+    Seam::scheduleRefusal = scheduleRefusal;
+    const fs::RemovalReport report = Remove();
+    const std::vector<std::wstring> asides = AsideFolders(tree_);
+    ASSERT_EQ(asides.size(), 1u);
+    const std::wstring aside = L"\\\\?\\" + scratch_.Wide(asides[0]);
+    EXPECT_EQ(report.result,
+              scheduleRefusal == 0 ? WholeRemoval::kRemovedAtRestart : WholeRemoval::kFailed);
+    EXPECT_EQ(report.error, scheduleRefusal == 0 ? ERROR_ACCESS_DENIED : scheduleRefusal);
+    EXPECT_EQ(report.where, scratch_.Gbk(asides[0] + L"\\sub\\deeper\\c.bin"));
+    if (scheduleRefusal == 0) {
+      EXPECT_EQ(Seam::scheduled,
+                (std::vector<std::wstring>{aside + L"\\sub\\deeper\\c.bin",
+                                           aside + L"\\sub\\deeper", aside + L"\\sub", aside}));
+    }
+    EXPECT_FALSE(PathExists(tree_)) << "the folder's place is free";
+    EXPECT_FALSE(PathExists(scratch_.Wide(asides[0]) + L"\\readonly.txt"));
+    driver::RemoveTree(scratch_.Wide(asides[0]));
+  }
+}
+
+// Wine 8 answers the POSIX deletion mark with ERROR_INVALID_PARAMETER; the seam answers as
+// Windows 10 1809 on NTFS does (marked, the read-only file as it is), as FAT or an older Windows
+// does, or refuses it. Only the answers of a volume without the mark lead to the plain one, asked
+// once per walk.
+TEST_F(RemoveTreeWholeSeam, DeletesWithPosixSemanticsWhereTheVolumeHasThem) {
+  constexpr int kFiles = std::size(kTreeFiles);
+  constexpr int kEntries = kFiles + 3;  // and sub, deeper, the folder itself
+  const struct {
+    DWORD answer;
+    WholeRemoval result;
+    int posixMarks;
+    int plainMarks;
+    int attributeChanges;
+  } cases[] = {
+      {kPosixMarkMade, WholeRemoval::kRemoved, kEntries, 0, 0},
+      {ERROR_INVALID_PARAMETER, WholeRemoval::kRemoved, 1, kEntries, 1},
+      {ERROR_INVALID_FUNCTION, WholeRemoval::kRemoved, 1, kEntries, 1},
+      {ERROR_NOT_SUPPORTED, WholeRemoval::kRemoved, 1, kEntries, 1},
+      // Its folders, never emptied, are not asked.
+      {ERROR_ACCESS_DENIED, WholeRemoval::kRemovedAtRestart, kFiles, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Seam::Reset();
+    if (!PathExists(tree_)) {
+      ASSERT_NO_FATAL_FAILURE(BuildTree(tree_));
+    }
+    Seam::posixAnswer = c.answer;
+    EXPECT_EQ(Remove().result, c.result);
+    EXPECT_EQ(
+        Seam::posixFlags,
+        static_cast<DWORD>(FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
+                           FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE));
+    EXPECT_EQ(Seam::posixMarks, c.posixMarks);
+    EXPECT_EQ(Seam::plainMarks, c.plainMarks);
+    EXPECT_EQ(Seam::attributeChanges, c.attributeChanges) << "the read-only file's";
+    for (const std::wstring& aside : AsideFolders(tree_)) driver::RemoveTree(scratch_.Wide(aside));
+  }
 }
 
 // Wine keeps no read-only attribute on a directory; NTFS keeps it and refuses to delete such a
-// directory. The seam answers as NTFS does.
-TEST_F(RemoveTreeWholeSeam, AReadOnlyDirectoryIsRemoved) {
+// directory. The seam answers as NTFS does, to the removal and the clean-up after a failed
+// unpacking alike.
+TEST_F(RemoveTreeWholeSeam, AReadOnlyDirectoryIsRemovedByTheRemovalAndTheCleanUp) {
   Seam::readOnlyDirectory = L"\\sub\\deeper";
   EXPECT_EQ(Remove().result, WholeRemoval::kRemoved);
+  EXPECT_FALSE(PathExists(tree_));
+  ASSERT_NO_FATAL_FAILURE(BuildTree(tree_));
+  Seam::readOnlyDirectory = L"\\sub\\deeper";
+  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch_.Gbk(L"tree"), nullptr, Seam::Api()));
   EXPECT_FALSE(PathExists(tree_));
 }
 
