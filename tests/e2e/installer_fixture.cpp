@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include "runtime/scoped_com.h"
 #include "runtime/scoped_handle.h"
 
 namespace e2e {
@@ -81,10 +82,61 @@ void EndProcessesNamed(const wchar_t* exeName) {
   });
 }
 
+// A known folder's path joined with a name; only the name when the folder is unknown.
+std::wstring InKnownFolder(REFKNOWNFOLDERID folder, const wchar_t* name) {
+  wchar_t* path = nullptr;
+  std::wstring joined;
+  if (SUCCEEDED(SHGetKnownFolderPath(folder, 0, nullptr, &path)))
+    joined = path + std::wstring(L"\\");
+  CoTaskMemFree(path);
+  return joined + name;
+}
+
+// A new shell link object with its file interface.
+struct ShellLink {
+  runtime::ComApartment apartment;
+  runtime::ScopedCom<IShellLinkW> link;
+  runtime::ScopedCom<IPersistFile> file;
+  ShellLink() {
+    void* object = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                &object))) {
+      return;
+    }
+    link.Reset(static_cast<IShellLinkW*>(object));
+    file = runtime::QueryCom<IPersistFile>(link, IID_IPersistFile);
+  }
+};
+
 }  // namespace
+
+std::wstring DesktopShortcut() { return InKnownFolder(FOLDERID_PublicDesktop, L"brisel.lnk"); }
+
+std::wstring ProgramsShortcut() { return InKnownFolder(FOLDERID_CommonPrograms, L"brisel.lnk"); }
+
+std::optional<ShortcutFields> ReadShortcut(const std::wstring& path) {
+  const ShellLink shortcut;
+  if (!shortcut.file.Valid() || FAILED(shortcut.file.Get()->Load(path.c_str(), STGM_READ))) {
+    return std::nullopt;
+  }
+  wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, icon[MAX_PATH] = {};
+  int index = 0;
+  shortcut.link.Get()->GetPath(target, MAX_PATH, nullptr, 0);
+  shortcut.link.Get()->GetWorkingDirectory(folder, MAX_PATH);
+  shortcut.link.Get()->GetIconLocation(icon, MAX_PATH, &index);
+  return ShortcutFields{target, folder, icon};
+}
+
+void WriteShortcut(const std::wstring& path, const std::wstring& target) {
+  const ShellLink shortcut;
+  ASSERT_TRUE(shortcut.file.Valid());
+  ASSERT_TRUE(SUCCEEDED(shortcut.link.Get()->SetPath(target.c_str())));
+  ASSERT_TRUE(SUCCEEDED(shortcut.file.Get()->Save(path.c_str(), TRUE)));
+}
 
 void InstallerTest::SetUp() {
   DeleteRecordAndAppsEntry();
+  for (const std::wstring& shortcut : {DesktopShortcut(), ProgramsShortcut()}) RemoveTree(shortcut);
   RemoveTree(L"C:\\Quorvale");
   RemoveTree(L"D:\\Apps");
   RemoveTree(L"D:\\Quorvale");
@@ -159,7 +211,8 @@ LookState InstallerTest::Look() const {
                    driver::IsVisible(ControlOf(Control::标签_正在解压)),
                    driver::IsVisible(ControlOf(Control::标签_安装完成)),
                    driver::IsVisible(ControlOf(Control::按钮_安装)),
-                   driver::IsVisible(ControlOf(Control::按钮_安装完成))};
+                   driver::IsVisible(ControlOf(Control::按钮_安装完成)),
+                   driver::IsVisible(ControlOf(Control::选择框1))};
 }
 
 void InstallerTest::TypePath(const std::wstring& path) {

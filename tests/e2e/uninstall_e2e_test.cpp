@@ -188,6 +188,20 @@ TEST_F(UninstallTest, OkLeavesTheUsersOwnFileAndItsRoot) {
   EXPECT_EQ(FileBytes(L"C:\\Quorvale\\notes.txt"), Bytes("the user's own"));
 }
 
+// Ours go; a user's own brisel.lnk leading next to the program folder, not into it, stays.
+TEST_F(UninstallTest, OkRemovesBothShortcutsAndLeavesAUsersLookAlike) {
+  Install();
+  WriteBytes(L"C:\\Quorvale\\brisel.exe", Bytes("the user's own"));
+  WriteShortcut(ProgramsShortcut(), L"C:\\Quorvale\\brisel.exe");
+  const std::wstring desktopShortcut = DesktopShortcut();
+  ASSERT_TRUE(ReadShortcut(desktopShortcut));
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
+  EXPECT_FALSE(Exists(desktopShortcut));
+  EXPECT_EQ(ReadShortcut(ProgramsShortcut()).value().target, L"C:\\Quorvale\\brisel.exe");
+}
+
 // Every value of the entry, as Settings reads it; a reinstall's reset takes it away again, with
 // the old installation's uninstaller.
 TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
