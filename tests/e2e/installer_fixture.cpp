@@ -82,27 +82,22 @@ void EndProcessesNamed(const wchar_t* exeName) {
   });
 }
 
-// A known folder's path joined with a name; only the name when the folder is unknown.
-std::wstring InKnownFolder(REFKNOWNFOLDERID folder, const wchar_t* name) {
-  wchar_t* path = nullptr;
-  std::wstring joined;
-  if (SUCCEEDED(SHGetKnownFolderPath(folder, 0, nullptr, &path)))
-    joined = path + std::wstring(L"\\");
-  CoTaskMemFree(path);
-  return joined + name;
+// brisel.lnk in a special folder.
+std::wstring ShortcutIn(int folder) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, path, folder, FALSE);
+  return path + std::wstring(L"\\brisel.lnk");
 }
 
-// A new shell link object with its file interface.
+// A shell link object, and its file interface.
 struct ShellLink {
   runtime::ComApartment apartment;
   runtime::ScopedCom<IShellLinkW> link;
   runtime::ScopedCom<IPersistFile> file;
   ShellLink() {
     void* object = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                &object))) {
-      return;
-    }
+    (void)CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                           &object);
     link.Reset(static_cast<IShellLinkW*>(object));
     file = runtime::QueryCom<IPersistFile>(link, IID_IPersistFile);
   }
@@ -110,28 +105,26 @@ struct ShellLink {
 
 }  // namespace
 
-std::wstring DesktopShortcut() { return InKnownFolder(FOLDERID_PublicDesktop, L"brisel.lnk"); }
+std::wstring DesktopShortcut() { return ShortcutIn(CSIDL_COMMON_DESKTOPDIRECTORY); }
 
-std::wstring ProgramsShortcut() { return InKnownFolder(FOLDERID_CommonPrograms, L"brisel.lnk"); }
+std::wstring ProgramsShortcut() { return ShortcutIn(CSIDL_COMMON_PROGRAMS); }
 
-std::optional<ShortcutFields> ReadShortcut(const std::wstring& path) {
+std::wstring ReadShortcut(const std::wstring& path) {
   const ShellLink shortcut;
-  if (!shortcut.file.Valid() || FAILED(shortcut.file.Get()->Load(path.c_str(), STGM_READ))) {
-    return std::nullopt;
-  }
   wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, icon[MAX_PATH] = {};
   int index = 0;
+  if (!shortcut.file.Valid() || FAILED(shortcut.file.Get()->Load(path.c_str(), STGM_READ)))
+    return {};
   shortcut.link.Get()->GetPath(target, MAX_PATH, nullptr, 0);
   shortcut.link.Get()->GetWorkingDirectory(folder, MAX_PATH);
   shortcut.link.Get()->GetIconLocation(icon, MAX_PATH, &index);
-  return ShortcutFields{target, folder, icon};
+  return std::wstring(target) + L"|" + folder + L"|" + icon;
 }
 
 void WriteShortcut(const std::wstring& path, const std::wstring& target) {
   const ShellLink shortcut;
-  ASSERT_TRUE(shortcut.file.Valid());
-  ASSERT_TRUE(SUCCEEDED(shortcut.link.Get()->SetPath(target.c_str())));
-  ASSERT_TRUE(SUCCEEDED(shortcut.file.Get()->Save(path.c_str(), TRUE)));
+  ASSERT_TRUE(shortcut.file.Valid() && SUCCEEDED(shortcut.link.Get()->SetPath(target.c_str())) &&
+              SUCCEEDED(shortcut.file.Get()->Save(path.c_str(), TRUE)));
 }
 
 void InstallerTest::SetUp() {

@@ -77,11 +77,9 @@ class InstallerTest : public ::testing::Test {
 // brisel.lnk on the all-users desktop, and in the all-users Programs folder.
 [[nodiscard]] std::wstring DesktopShortcut();
 [[nodiscard]] std::wstring ProgramsShortcut();
-struct ShortcutFields {
-  std::wstring target, folder, icon;
-};
-// What a shortcut holds, read back through the shell's link object; nothing when it cannot be.
-[[nodiscard]] std::optional<ShortcutFields> ReadShortcut(const std::wstring& path);
+// A shortcut's target, working folder and icon read through the shell's link object, joined by
+// "|"; empty when it cannot be read.
+[[nodiscard]] std::wstring ReadShortcut(const std::wstring& path);
 // Writes a shortcut to `target` at `path`, as a user makes one.
 void WriteShortcut(const std::wstring& path, const std::wstring& target);
 

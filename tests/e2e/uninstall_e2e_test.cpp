@@ -177,29 +177,19 @@ TEST_F(UninstallTest, CancelLeavesEverything) {
   EXPECT_EQ(installed->bytes, Dword(1));
 }
 
-TEST_F(UninstallTest, OkLeavesTheUsersOwnFileAndItsRoot) {
+// Our shortcuts go; the user's own brisel.lnk, which leads beside the program folder, stays.
+TEST_F(UninstallTest, OkLeavesTheUsersOwnFileItsShortcutAndItsRoot) {
   Install();
-  WriteBytes(L"C:\\Quorvale\\notes.txt", Bytes("the user's own"));
+  WriteBytes(L"C:\\Quorvale\\brisel.txt", Bytes("the user's own"));
+  WriteShortcut(ProgramsShortcut(), L"C:\\Quorvale\\brisel.txt");
   const auto question = StartUninstaller();
   ASSERT_TRUE(question);
   ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
   ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kUninstaller); }, kRemovalTimeout));
   EXPECT_FALSE(Exists(kProgramFolder));
-  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\notes.txt"), Bytes("the user's own"));
-}
-
-// Ours go; a user's own brisel.lnk leading next to the program folder, not into it, stays.
-TEST_F(UninstallTest, OkRemovesBothShortcutsAndLeavesAUsersLookAlike) {
-  Install();
-  WriteBytes(L"C:\\Quorvale\\brisel.exe", Bytes("the user's own"));
-  WriteShortcut(ProgramsShortcut(), L"C:\\Quorvale\\brisel.exe");
-  const std::wstring desktopShortcut = DesktopShortcut();
-  ASSERT_TRUE(ReadShortcut(desktopShortcut));
-  const auto question = StartUninstaller();
-  ASSERT_TRUE(question);
-  ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
-  EXPECT_FALSE(Exists(desktopShortcut));
-  EXPECT_EQ(ReadShortcut(ProgramsShortcut()).value().target, L"C:\\Quorvale\\brisel.exe");
+  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\brisel.txt"), Bytes("the user's own"));
+  EXPECT_FALSE(Exists(DesktopShortcut()));
+  EXPECT_EQ(ReadShortcut(ProgramsShortcut()).substr(0, 23), L"C:\\Quorvale\\brisel.txt|");
 }
 
 // Every value of the entry, as Settings reads it; a reinstall's reset takes it away again, with
