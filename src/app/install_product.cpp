@@ -111,11 +111,12 @@ class Installation {
     return true;
   }
 
-  // Writes the uninstaller, deletes the archive and measures the program folder on a worker,
-  // writes the shortcuts (on the desktop too when `desktopShortcut`), then shows the Done look and
+  // Writes the uninstaller, deletes the archive, measures the program folder and writes the
+  // shortcuts (on the desktop too when `desktopShortcut`) on a worker, then shows the Done look and
   // records the installation. A shortcut that could not be written is told last.
   void Finish(bool desktopShortcut) {
     std::uint64_t programBytes = 0;
+    std::vector<app::ShortcutFailure> shortcuts;
     const auto finish = [&] {
       // Without it the product can still be used; Settings then cannot remove it, nothing else
       // fails.
@@ -124,10 +125,9 @@ class Installation {
       uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
       if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);
+      shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
     ui::RunLive(nullptr, finish);
-    const std::vector<app::ShortcutFailure> shortcuts =
-        app::CreateShortcuts(root_, desktopShortcut);
     ui::ShowLook(ui::Look::Done);
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);

@@ -40,12 +40,16 @@ runtime::ScopedCom<IShellDispatch2> DesktopShellDispatch(HRESULT& result) {
                             &object);
   if (FAILED(result)) return {};
   const runtime::ScopedCom<IShellWindows> windows(static_cast<IShellWindows*>(object));
-  VARIANT anywhere;
-  VariantInit(&anywhere);
+  VARIANT desktopFolder;
+  VariantInit(&desktopFolder);
+  desktopFolder.vt = VT_I4;
+  desktopFolder.lVal = CSIDL_DESKTOP;
+  VARIANT noRoot;
+  VariantInit(&noRoot);
   long desktopWindow = 0;
   IDispatch* found = nullptr;
   // S_FALSE: no desktop window is registered, as without a running Explorer.
-  result = windows.Get()->FindWindowSW(&anywhere, &anywhere, SWC_DESKTOP, &desktopWindow,
+  result = windows.Get()->FindWindowSW(&desktopFolder, &noRoot, SWC_DESKTOP, &desktopWindow,
                                        SWFO_NEEDDISPATCH, &found);
   const runtime::ScopedCom<IDispatch> desktop(found);
   if (result != S_OK || !desktop.Valid()) {

@@ -78,7 +78,8 @@ void StartupCheck() {
     ShowError(RemovalFailedMessage(removal).c_str());
     EndInstaller(kExitRemovalFailed);
   }
-  RemoveShortcutsInto(oldRoot);
+  // Once the old folder has gone, never after a refused removal of an odd recorded root.
+  if (removal.result == fs::WholeRemoval::kRemoved) RemoveShortcutsInto(oldRoot);
   // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();
   RemoveUninstallerAndEmptyRoot(oldRoot);
