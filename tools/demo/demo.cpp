@@ -1,7 +1,8 @@
 // Walks through one installation with the real installer, as a user would, printing what each
-// step shows (the window's look, the registry record, the installed files and path.dat) and, on a
-// real display, saving a screenshot of every look. Asked to, it then removes the installation
-// again through its Apps entry.
+// step shows (the window's look, the registry record, the installed files, path.dat and the
+// shortcuts) and, on a real display, saving a screenshot of every look. Asked to, it then removes
+// the installation again through its Apps entry, answering the uninstaller's closing message, and
+// fails when anything of the installation is left.
 #include <shlobj.h>
 #include <windows.h>
 // After windows.h, which it needs.
