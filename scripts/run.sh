@@ -16,6 +16,9 @@ ls -l "$dist" "$dist/lib"
 if [ -n "${DISPLAY:-}" ]; then
   # A prefix of its own that draws on the real display (the test prefix is headless).
   export WINEPREFIX="$PWD/build/cross/wineprefix-display" WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  # Wine's menu builder would copy the installer's shortcuts into your Linux desktop and menus; no
+  # .NET or browser engine is needed, so Wine asks for none when it makes the prefix.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   exec wine "$dist/VeltraneSetup.exe"
 fi
 

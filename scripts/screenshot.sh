@@ -11,6 +11,9 @@ mkdir -p "$out"
 rm -f "$out"/*.bmp
 
 export WINEPREFIX="$build/wineprefix-x11" WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# The walk's shortcuts stay in the prefix (Wine's menu builder would copy them into the Linux menus),
+# and making the prefix asks for no .NET or browser engine, which nobody could answer under Xvfb.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export VELTRANE_DIST="Z:$build/dist"
 display_number=$((90 + RANDOM % 9))
 Xvfb ":$display_number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
@@ -34,6 +37,8 @@ wine reg delete 'HKLM\SOFTWARE\VELTRANE' /f /reg:64 >/dev/null 2>&1 || true
 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane' /f /reg:64 \
   >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX/drive_c/Quorvale"
+rm -f "$WINEPREFIX/drive_c/users/Public/Desktop/brisel.lnk" \
+  "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/brisel.lnk"
 
 status=0
 wine "$build/tools/demo/veltrane_demo.exe" "Z:$out" || status=$?

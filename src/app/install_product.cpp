@@ -12,6 +12,7 @@
 #include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/owned_files.h"
+#include "app/shortcuts.h"
 #include "app/uninstaller_program.h"
 #include "app/unpack.h"
 #include "fs/files.h"
@@ -110,10 +111,12 @@ class Installation {
     return true;
   }
 
-  // Writes the uninstaller, deletes the archive and measures the program folder on a worker, then
-  // shows the Done look and records the installation.
-  void Finish() {
+  // Writes the uninstaller, deletes the archive, measures the program folder and writes the
+  // shortcuts (on the desktop too when `desktopShortcut`) on a worker, then shows the Done look and
+  // records the installation. A shortcut that could not be written is told last.
+  void Finish(bool desktopShortcut) {
     std::uint64_t programBytes = 0;
+    std::vector<app::ShortcutFailure> shortcuts;
     const auto finish = [&] {
       // Without it the product can still be used; Settings then cannot remove it, nothing else
       // fails.
@@ -122,6 +125,7 @@ class Installation {
       uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
       if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);
+      shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
     ui::RunLive(nullptr, finish);
     ui::ShowLook(ui::Look::Done);
@@ -131,6 +135,9 @@ class Installation {
     app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_, programBytes);
     const runtime::LoggedStep pathRecord("path.dat");
     pathRecord.End(fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
+    for (const app::ShortcutFailure& failure : shortcuts) {
+      app::ShowError(app::ShortcutFailedMessage(failure).c_str(), MB_ICONWARNING);
+    }
   }
 
  private:
@@ -163,6 +170,7 @@ class Installation {
 }  // namespace
 
 void InstallProduct() {
+  const bool desktopShortcut = ui::IsChecked(Control::选择框1);
   ui::ShowLook(ui::Look::Preparing);
   RequireIntactPayload();
   ui::ShowLook(ui::Look::Settings);
@@ -170,6 +178,6 @@ void InstallProduct() {
   app::InstallRoot() = installation.Root();
   if (installation.HasRoom() && installation.MakeRoot() && installation.RemoveOldFolder() &&
       installation.Unpack()) {
-    installation.Finish();
+    installation.Finish(desktopShortcut);
   }
 }

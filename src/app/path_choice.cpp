@@ -3,6 +3,7 @@
 
 #include "app/handlers.h"
 #include "app/install_root.h"
+#include "app/launch_as_user.h"
 #include "app/messages.h"
 #include "app/product.h"
 #include "runtime/dialogs.h"
@@ -40,7 +41,7 @@ void LaunchAndExit() {
   g_finishing = true;
   const std::string program = ui::GetEditText(ui::Control::编辑框1);
   runtime::Log("start of the program " + program);
-  runtime::OpenWithShell(runtime::kVerbOpen, program, {}, {}, runtime::kShowNormal);
+  (void)app::LaunchAsDesktopUser(program);
   runtime::Wait(kLaunchGraceMilliseconds);
   runtime::CloseRunLog(0);
   // Ends outright: no further event handling and no exit clean-up.

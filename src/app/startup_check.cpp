@@ -9,6 +9,7 @@
 #include "app/owned_files.h"
 #include "app/payload_verification.h"
 #include "app/record_layout.h"
+#include "app/shortcuts.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/run_log.h"
@@ -59,6 +60,9 @@ void StartupCheck() {
   const std::string oldRoot =
       WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
   runtime::Log("its root " + oldRoot);
+  // The box, checked as a first installation offers it, keeps the earlier installation's choice;
+  // read while the old shortcut still leads into a folder that exists.
+  ui::SetChecked(ui::Control::选择框1, HasDesktopShortcutInto(oldRoot));
   // The bar shows the payload's check, then the old folder's removal.
   ui::ShowLook(ui::Look::Preparing);
   RequireIntactPayload();
@@ -74,6 +78,8 @@ void StartupCheck() {
     ShowError(RemovalFailedMessage(removal).c_str());
     EndInstaller(kExitRemovalFailed);
   }
+  // Once the old folder has gone, never after a refused removal of an odd recorded root.
+  if (removal.result == fs::WholeRemoval::kRemoved) RemoveShortcutsInto(oldRoot);
   // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();
   RemoveUninstallerAndEmptyRoot(oldRoot);

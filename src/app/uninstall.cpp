@@ -10,6 +10,7 @@
 #include "app/install_record.h"
 #include "app/install_texts.h"
 #include "app/owned_files.h"
+#include "app/shortcuts.h"
 #include "app/single_instance.h"
 #include "fs/files.h"
 #include "fs/path_record.h"
@@ -135,6 +136,7 @@ int Uninstall(const std::string& directory) {
     DeleteFileW(copy.c_str());  // nothing for an empty path
     return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
   }
+  RemoveShortcutsInto(root);
   RemoveUninstallerAndEmptyRoot(root);
   const runtime::LoggedStep pathRecord("path.dat removal");
   pathRecord.End(fs::RemovePathRecordOf(root));

@@ -46,7 +46,7 @@ constexpr std::array<ControlLayout, kControlCount> kLayout{{
      FontStyle::Heading},
     {Control::标签3, Kind::LinkLabel, "自定义安装路径", 384, 192, 104, 24, true, false,
      FontStyle::Default},
-    {Control::选择框1, Kind::CheckBox, "创建桌面快捷方式", 16, 240, 144, 24, false, true,
+    {Control::选择框1, Kind::CheckBox, "创建桌面快捷方式", 16, 240, 144, 24, true, true,
      FontStyle::Default},
     {Control::按钮_安装, Kind::PushButton, "开始安装", 184, 232, 144, 40, true, true,
      FontStyle::Default},
@@ -70,16 +70,17 @@ static_assert([] {
 
 // The controls that tell the installation's progress, in the order a change of look switches
 // them, and which of them each look shows (indexed by Look).
-// The bar comes before its heading: whoever sees the heading sees the bar.
-constexpr std::array kProgressControls = {Control::标签_安装,     Control::进度条_解压,
-                                          Control::标签_正在解压, Control::标签_安装完成,
-                                          Control::按钮_安装,     Control::按钮_安装完成};
+// The bar comes before its heading: whoever sees the heading sees the bar. The shortcut box is
+// offered until the click on 开始安装 has read it.
+constexpr std::array kProgressControls = {
+    Control::标签_安装, Control::进度条_解压,   Control::标签_正在解压, Control::标签_安装完成,
+    Control::按钮_安装, Control::按钮_安装完成, Control::选择框1};
 constexpr std::array<std::array<bool, kProgressControls.size()>, 5> kLookVisibility{{
-    {true, false, false, false, true, false},  // Settings
-    {true, true, false, false, true, false},   // Preparing
-    {false, true, false, false, true, false},  // Writing
-    {false, true, true, false, true, false},   // Unpacking
-    {false, false, false, true, false, true},  // Done
+    {true, false, false, false, true, false, true},   // Settings
+    {true, true, false, false, true, false, true},    // Preparing
+    {false, true, false, false, true, false, false},  // Writing
+    {false, true, true, false, true, false, false},   // Unpacking
+    {false, false, false, true, false, true, false},  // Done
 }};
 
 constexpr wchar_t kLinkLabelClass[] = L"VeltraneLinkLabel";
@@ -310,6 +311,8 @@ bool CreateMainWindow(HINSTANCE instance, const EventBindings& bindings) {
     if (CreateControl(instance, layout) == nullptr) return false;
   }
   LayOutControls(dpi);
+  // A first installation offers the desktop shortcut; a reinstall's start-up check may clear it.
+  SetChecked(Control::选择框1, true);
   SendMessageW(ControlWindow(Control::进度条_解压), PBM_SETRANGE32, 0, kProgressSteps);
   ShowWindow(g_window, SW_SHOWNORMAL);
   UpdateWindow(g_window);
@@ -347,6 +350,14 @@ void SetProgress(std::uint64_t done, std::uint64_t total) {
 
 void RunLive(const runtime::Progress* shown, void (*work)(void*), void* context) {
   RunWhileLive(g_window, ProgressBar(), shown, work, context);
+}
+
+bool IsChecked(Control control) {
+  return SendMessageW(ControlWindow(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(Control control, bool checked) {
+  SendMessageW(ControlWindow(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 std::string GetEditText(Control control) {

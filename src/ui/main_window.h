@@ -41,7 +41,7 @@ void SetVisible(Control control, bool visible);
 
 // What the window shows of an installation's progress (the path controls and the note stay).
 enum class Look {
-  Settings,   // 标签_安装 and 按钮_安装: at start
+  Settings,   // 标签_安装, 按钮_安装 and 选择框1: at start
   Preparing,  // the Settings look with 进度条_解压: the payload is checked, an old folder goes
   Writing,    // 进度条_解压 and 按钮_安装: the archive is being written
   Unpacking,  // 标签_正在解压, 进度条_解压 and 按钮_安装: the extractor runs
@@ -49,7 +49,7 @@ enum class Look {
 };
 
 // Switches the window to the look: the progress controls are shown or hidden one after another,
-// 标签_安装, 进度条_解压, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成.
+// 标签_安装, 进度条_解压, 标签_正在解压, 标签_安装完成, 按钮_安装, 按钮_安装完成, 选择框1.
 void ShowLook(Look look);
 
 // Sets 进度条_解压 to `done` bytes of `total` (empty for a total of 0).
@@ -66,6 +66,12 @@ void RunLive(const runtime::Progress* shown, const Work& work) {
       shown, [](void* context) { (*static_cast<const Work*>(context))(); },
       const_cast<void*>(static_cast<const void*>(&work)));
 }
+
+// Whether a check box is checked.
+[[nodiscard]] bool IsChecked(Control control);
+
+// Checks or clears a check box.
+void SetChecked(Control control, bool checked);
 
 // A copy of an edit box's current text, as GBK.
 [[nodiscard]] std::string GetEditText(Control control);

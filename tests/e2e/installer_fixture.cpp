@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include "runtime/scoped_com.h"
 #include "runtime/scoped_handle.h"
 
 namespace e2e {
@@ -81,10 +82,54 @@ void EndProcessesNamed(const wchar_t* exeName) {
   });
 }
 
+// brisel.lnk in a special folder.
+std::wstring ShortcutIn(int folder) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, path, folder, FALSE);
+  return path + std::wstring(L"\\brisel.lnk");
+}
+
+// A shell link object, and its file interface.
+struct ShellLink {
+  runtime::ComApartment apartment;
+  runtime::ScopedCom<IShellLinkW> link;
+  runtime::ScopedCom<IPersistFile> file;
+  ShellLink() {
+    void* object = nullptr;
+    (void)CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                           &object);
+    link.Reset(static_cast<IShellLinkW*>(object));
+    file = runtime::QueryCom<IPersistFile>(link, IID_IPersistFile);
+  }
+};
+
 }  // namespace
+
+std::wstring DesktopShortcut() { return ShortcutIn(CSIDL_COMMON_DESKTOPDIRECTORY); }
+
+std::wstring ProgramsShortcut() { return ShortcutIn(CSIDL_COMMON_PROGRAMS); }
+
+std::wstring ReadShortcut(const std::wstring& path) {
+  const ShellLink shortcut;
+  wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, icon[MAX_PATH] = {};
+  int index = 0;
+  if (!shortcut.file.Valid() || FAILED(shortcut.file.Get()->Load(path.c_str(), STGM_READ)))
+    return {};
+  shortcut.link.Get()->GetPath(target, MAX_PATH, nullptr, 0);
+  shortcut.link.Get()->GetWorkingDirectory(folder, MAX_PATH);
+  shortcut.link.Get()->GetIconLocation(icon, MAX_PATH, &index);
+  return std::wstring(target) + L"|" + folder + L"|" + icon;
+}
+
+void WriteShortcut(const std::wstring& path, const std::wstring& target) {
+  const ShellLink shortcut;
+  ASSERT_TRUE(shortcut.file.Valid() && SUCCEEDED(shortcut.link.Get()->SetPath(target.c_str())) &&
+              SUCCEEDED(shortcut.file.Get()->Save(path.c_str(), TRUE)));
+}
 
 void InstallerTest::SetUp() {
   DeleteRecordAndAppsEntry();
+  for (const std::wstring& shortcut : {DesktopShortcut(), ProgramsShortcut()}) RemoveTree(shortcut);
   RemoveTree(L"C:\\Quorvale");
   RemoveTree(L"D:\\Apps");
   RemoveTree(L"D:\\Quorvale");
@@ -159,7 +204,8 @@ LookState InstallerTest::Look() const {
                    driver::IsVisible(ControlOf(Control::标签_正在解压)),
                    driver::IsVisible(ControlOf(Control::标签_安装完成)),
                    driver::IsVisible(ControlOf(Control::按钮_安装)),
-                   driver::IsVisible(ControlOf(Control::按钮_安装完成))};
+                   driver::IsVisible(ControlOf(Control::按钮_安装完成)),
+                   driver::IsVisible(ControlOf(Control::选择框1))};
 }
 
 void InstallerTest::TypePath(const std::wstring& path) {

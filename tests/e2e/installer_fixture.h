@@ -29,12 +29,13 @@ struct LookState {
   bool done = false;       // 标签_安装完成
   bool install = false;    // 按钮_安装
   bool finish = false;     // 按钮_安装完成
+  bool shortcut = false;   // 选择框1
   bool operator==(const LookState&) const = default;
 };
-inline constexpr LookState kSettingsLook{true, false, false, true, false};
-inline constexpr LookState kWritingLook{false, false, false, true, false};
-inline constexpr LookState kUnpackingLook{false, true, false, true, false};
-inline constexpr LookState kDoneLook{false, false, true, false, true};
+inline constexpr LookState kSettingsLook{true, false, false, true, false, true};
+inline constexpr LookState kWritingLook{false, false, false, true, false, false};
+inline constexpr LookState kUnpackingLook{false, true, false, true, false, false};
+inline constexpr LookState kDoneLook{false, false, true, false, true, false};
 
 // How long a removal of the sample installation may take on a loaded machine.
 inline constexpr DWORD kRemovalTimeout = 30000;
@@ -72,6 +73,15 @@ class InstallerTest : public ::testing::Test {
   driver::Process installer_;
   HWND window_ = nullptr;
 };
+
+// brisel.lnk on the all-users desktop, and in the all-users Programs folder.
+[[nodiscard]] std::wstring DesktopShortcut();
+[[nodiscard]] std::wstring ProgramsShortcut();
+// A shortcut's target, working folder and icon read through the shell's link object, joined by
+// "|"; empty when it cannot be read.
+[[nodiscard]] std::wstring ReadShortcut(const std::wstring& path);
+// Writes a shortcut to `target` at `path`, as a user makes one.
+void WriteShortcut(const std::wstring& path, const std::wstring& target);
 
 // Registry value of the record in the 64-bit view, or nothing when missing.
 [[nodiscard]] std::optional<RegistryData> RecordValue(const wchar_t* name);

@@ -63,6 +63,18 @@ TEST_F(RunLogTest, AFailedUnpackingIsLoggedWithItsStepExitCodeAndTheExtractorsEr
   }
 }
 
+// Wine's explorer answers as the desktop's shell; the installer's own start is tested at its seam.
+TEST_F(RunLogTest, TheFinishButtonStartsTheProgramAsTheDesktopUser) {
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  ClickInstall();
+  driver::Click(ControlOf(ui::Control::按钮_安装完成));
+  ASSERT_EQ(installer_.WaitForExit(15000), 0u);
+  const auto log = FileBytes(std::wstring(kLogFolder) + L"\\" + Logs().at(0)).value();
+  EXPECT_NE(std::string(log.begin(), log.end()).find("start as the desktop user: ok"),
+            std::string::npos);
+}
+
 // A file where the log folder would go: the folder cannot be made, and the run goes on unlogged.
 TEST_F(RunLogTest, AnUnwritableLogFolderChangesNothing) {
   WriteBytes(kLogFolder, Bytes("not a folder"));

@@ -179,15 +179,19 @@ TEST_F(UninstallTest, CancelLeavesEverything) {
   EXPECT_EQ(installed->bytes, Dword(1));
 }
 
-TEST_F(UninstallTest, OkLeavesTheUsersOwnFileAndItsRoot) {
+// Our shortcuts go; the user's own brisel.lnk, which leads beside the program folder, stays.
+TEST_F(UninstallTest, OkLeavesTheUsersOwnFileItsShortcutAndItsRoot) {
   Install();
-  WriteBytes(L"C:\\Quorvale\\notes.txt", Bytes("the user's own"));
+  WriteBytes(L"C:\\Quorvale\\brisel.txt", Bytes("the user's own"));
+  WriteShortcut(ProgramsShortcut(), L"C:\\Quorvale\\brisel.txt");
   const auto question = StartUninstaller();
   ASSERT_TRUE(question);
   ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
   ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kUninstaller); }, kRemovalTimeout));
   EXPECT_FALSE(Exists(kProgramFolder));
-  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\notes.txt"), Bytes("the user's own"));
+  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\brisel.txt"), Bytes("the user's own"));
+  EXPECT_FALSE(Exists(DesktopShortcut()));
+  EXPECT_EQ(ReadShortcut(ProgramsShortcut()).substr(0, 23), L"C:\\Quorvale\\brisel.txt|");
 }
 
 // Every value of the entry, as Settings reads it; a reinstall's reset takes it away again, with

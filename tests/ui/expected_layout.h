@@ -28,7 +28,7 @@ inline const ExpectedControl kExpected[] = {
     {Control::通用对话框1, L"Static", L"", 416, 32, 26, 26, false, false},
     {Control::标签_安装完成, L"Static", L"安装完成", 96, 64, 280, 48, false, false},
     {Control::标签3, L"VeltraneLinkLabel", L"自定义安装路径", 384, 192, 104, 24, true, false},
-    {Control::选择框1, L"Button", L"创建桌面快捷方式", 16, 240, 144, 24, false, true},
+    {Control::选择框1, L"Button", L"创建桌面快捷方式", 16, 240, 144, 24, true, true},
     {Control::按钮_安装, L"Button", L"开始安装", 184, 232, 144, 40, true, true},
     {Control::编辑框_路径, L"Edit", L"C:\\Quorvale\\", 80, 160, 416, 24, true, true},
     {Control::标签2, L"Static", L"安装路径：", 16, 152, 112, 40, true, false},

@@ -1,7 +1,8 @@
 // Walks through one installation with the real installer, as a user would, printing what each
-// step shows (the window's look, the registry record, the installed files and path.dat) and, on a
-// real display, saving a screenshot of every look. Asked to, it then removes the installation
-// again through its Apps entry.
+// step shows (the window's look, the registry record, the installed files, path.dat and the
+// shortcuts) and, on a real display, saving a screenshot of every look. Asked to, it then removes
+// the installation again through its Apps entry, answering the uninstaller's closing message, and
+// fails when anything of the installation is left.
 #include <shlobj.h>
 #include <windows.h>
 // After windows.h, which it needs.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "runtime/scoped_com.h"
 #include "ui/controls.h"
 
 namespace {
@@ -38,14 +40,45 @@ std::wstring Look(HWND window) {
   const std::pair<Control, const wchar_t*> controls[] = {
       {Control::标签_安装, L"标签_安装"},         {Control::标签_正在解压, L"标签_正在解压"},
       {Control::标签_安装完成, L"标签_安装完成"}, {Control::按钮_安装, L"按钮_安装"},
-      {Control::按钮_安装完成, L"按钮_安装完成"},
+      {Control::按钮_安装完成, L"按钮_安装完成"}, {Control::选择框1, L"选择框1"},
   };
   std::wstring visible;
   for (const auto& [id, name] : controls) {
     if (driver::IsVisible(ControlOf(window, id)))
       visible += std::wstring(visible.empty() ? L"" : L", ") + name;
   }
+  if (driver::IsVisible(ControlOf(window, Control::选择框1))) {
+    const bool checked =
+        SendMessageW(ControlOf(window, Control::选择框1), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    visible += checked ? L" (checked)" : L" (cleared)";
+  }
   return visible;
+}
+
+// Prints the brisel.lnk on the all-users desktop and in the all-users Programs folder with what
+// each leads to; the number found.
+int ShowShortcuts() {
+  const runtime::ComApartment apartment;
+  int found = 0;
+  for (const int folderId : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS}) {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, folderId, FALSE);
+    const std::wstring path = std::wstring(folder) + L"\\brisel.lnk";
+    void* object = nullptr;
+    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, &object);
+    const runtime::ScopedCom<IShellLinkW> link(static_cast<IShellLinkW*>(object));
+    const auto file = runtime::QueryCom<IPersistFile>(link, IID_IPersistFile);
+    wchar_t target[MAX_PATH] = {}, directory[MAX_PATH] = {};
+    if (!file.Valid() || FAILED(file.Get()->Load(path.c_str(), STGM_READ))) {
+      Say(L"  shortcut " + path + L": none");
+      continue;
+    }
+    link.Get()->GetPath(target, MAX_PATH, nullptr, 0);
+    link.Get()->GetWorkingDirectory(directory, MAX_PATH);
+    Say(L"  shortcut " + path + L" -> " + target + L" (in " + directory + L")");
+    ++found;
+  }
+  return found;
 }
 
 void Shot(HWND window, const wchar_t* name, DWORD settleMilliseconds = 300) {
@@ -184,6 +217,19 @@ int Uninstall() {
   Shot(question->window, L"uninstall-question");
   Say(L"Pressing OK");
   driver::PressButton(*question, IDOK);
+  driver::WaitUntil([&] { return !IsWindow(question->window); });
+  // The closing message stands on the window that showed the removal; its copy in the temporary
+  // folder, which removes uninstall.exe and the emptied root, starts once it is answered.
+  if (const auto done = driver::WaitForMessageBox(uninstaller->Id())) {
+    Say(L"Uninstaller's window \"" + driver::Text(GetWindow(done->window, GW_OWNER)) +
+        L"\", closing message (" + done->caption + L"): \"" + done->text + L"\"");
+    Shot(GetWindow(done->window, GW_OWNER), L"uninstall-window");
+    Shot(done->window, L"uninstall-done", 0);
+    Say(L"Pressing OK");
+    driver::PressButton(*done, IDOK);
+  } else {
+    Say(L"the uninstaller showed no closing message");
+  }
   const auto code = uninstaller->WaitForExit();
   Say(code ? L"The uninstaller ended with exit code " + std::to_wstring(*code)
            : std::wstring(L"The uninstaller did not end"));
@@ -200,7 +246,11 @@ int Uninstall() {
     ListFiles(L"C:\\Quorvale", 0);
   }
   ShowPathRecord();
-  return code && *code == 0 && rootGone ? 0 : 1;
+  const bool shortcutsGone = ShowShortcuts() == 0;
+  const bool entryGone = TextValue(kAppsEntryKey, L"UninstallString").empty();
+  Say(rootGone && shortcutsGone && entryGone ? L"Nothing of the installation is left"
+                                             : L"Something of the installation is left");
+  return code && *code == 0 && rootGone && shortcutsGone && entryGone ? 0 : 1;
 }
 
 // Starts the installer and waits for its window, answering the reinstall question with OK when
@@ -221,6 +271,9 @@ HWND StartInstallerWindow(std::optional<driver::Process>& installer) {
     Say(L"Reinstall question: \"" + question->text + L"\"");
     Shot(question->window, L"reinstall-question");
     driver::PressButton(*question, IDOK);
+    // The old installation goes while the window answers: a click then would be dropped. Its bar
+    // shows until it has gone.
+    driver::WaitUntil([&] { return !driver::IsVisible(ControlOf(window, Control::进度条_解压)); });
   }
   driver::Settle(window);
   Say(L"Settings look: " + Look(window) + L"; path box \"" +
@@ -264,6 +317,7 @@ void ShowInstallation(HWND window) {
   Say(L"  files under C:\\Quorvale:");
   ListFiles(L"C:\\Quorvale", 0);
   ShowPathRecord();
+  ShowShortcuts();
 }
 
 // Clicks 安装完成并打开; true when the installer then ends with exit code 0.

@@ -1,0 +1,162 @@
+#include "app/shortcuts.h"
+
+#include <windows.h>
+// After windows.h, which they build on.
+#include <shlobj.h>
+
+#include <array>
+
+#include "app/install_texts.h"
+#include "fs/system_library.h"
+#include "runtime/gbk.h"
+#include "runtime/log_format.h"
+#include "runtime/run_log.h"
+#include "runtime/scoped_com.h"
+
+namespace app {
+
+namespace {
+
+constexpr wchar_t kShortcutName[] = L"\\brisel.lnk";
+constexpr char kDescription[] = "启动 brisel";
+constexpr int kIconIndex = 0;  // the start program's first icon
+// The all-users desktop (FOLDERID_PublicDesktop) and Programs folder (FOLDERID_CommonPrograms),
+// by the ids that name them on every Windows since Vista and before.
+constexpr int kDesktopFolder = CSIDL_COMMON_DESKTOPDIRECTORY;
+constexpr int kProgramsFolder = CSIDL_COMMON_PROGRAMS;
+constexpr std::array kFolders = {kDesktopFolder, kProgramsFolder};
+// Room for a shortcut's target: a path up to the extended length Windows allows.
+constexpr DWORD kTargetUnits = 32768;
+
+// brisel.lnk in the special folder; only the name when the system does not know the folder.
+std::wstring ShortcutPath(int folderId) {
+  wchar_t folder[MAX_PATH] = {};
+  if (!fs::SpecialFolderPathBound(folder, folderId)) return kShortcutName + 1;
+  return folder + std::wstring(kShortcutName);
+}
+
+// The full path of `path`: made absolute, "." and ".." resolved and repeated backslashes (as the
+// record's texts hold them) made one. Empty when none can be made.
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (units == 0) return {};
+  std::wstring full(units, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
+  if (written == 0 || written >= units) return {};
+  full.resize(written);
+  return full;
+}
+
+// The program folder of the installation in `root`, as a full path.
+std::wstring ProgramFolder(std::string_view root) {
+  return FullPath(runtime::GbkToWide(DeriveInstallTexts(root).oldFolder));
+}
+
+// Whether `target` lies inside `folder` (a full path), compared without regard to case as the file
+// system names files.
+bool LiesInside(const std::wstring& target, const std::wstring& folder) {
+  const std::wstring full = FullPath(target);
+  if (folder.empty() || full.size() <= folder.size() || full[folder.size()] != L'\\') return false;
+  return CompareStringOrdinal(full.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                              static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A new shell link object; null when the shell offers none.
+runtime::ScopedCom<IShellLinkW> NewShellLink() {
+  void* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              &link))) {
+    return {};
+  }
+  return runtime::ScopedCom<IShellLinkW>(static_cast<IShellLinkW*>(link));
+}
+
+// The Win32 error code a COM result carries, or the result itself when it carries none.
+unsigned long ErrorCodeOf(HRESULT result) {
+  if (SUCCEEDED(result)) return ERROR_SUCCESS;
+  if (HRESULT_FACILITY(result) == FACILITY_WIN32) return HRESULT_CODE(result);
+  return static_cast<unsigned long>(result);
+}
+
+// Writes the shortcut at `path` to `target`, working in `folder`: the COM result.
+HRESULT WriteShortcut(const std::wstring& path, const std::wstring& target,
+                      const std::wstring& folder) {
+  const runtime::ScopedCom<IShellLinkW> link = NewShellLink();
+  if (!link.Valid()) return REGDB_E_CLASSNOTREG;
+  const std::wstring description = runtime::GbkToWide(kDescription);
+  HRESULT result = link.Get()->SetPath(target.c_str());
+  if (SUCCEEDED(result)) result = link.Get()->SetWorkingDirectory(folder.c_str());
+  if (SUCCEEDED(result)) result = link.Get()->SetIconLocation(target.c_str(), kIconIndex);
+  if (SUCCEEDED(result)) result = link.Get()->SetDescription(description.c_str());
+  const auto file = runtime::QueryCom<IPersistFile>(link, IID_IPersistFile);
+  if (SUCCEEDED(result))
+    result = file.Valid() ? file.Get()->Save(path.c_str(), TRUE) : E_NOINTERFACE;
+  return result;
+}
+
+// The target of the shortcut file at `path`; empty when there is none or it cannot be read.
+std::wstring ShortcutTarget(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {};
+  }
+  const runtime::ScopedCom<IShellLinkW> link = NewShellLink();
+  const auto file = runtime::QueryCom<IPersistFile>(link, IID_IPersistFile);
+  if (!file.Valid() || FAILED(file.Get()->Load(path.c_str(), STGM_READ))) return {};
+  std::wstring target(kTargetUnits, L'\0');
+  if (link.Get()->GetPath(target.data(), static_cast<int>(kTargetUnits), nullptr,
+                          SLGP_UNCPRIORITY) != S_OK) {
+    return {};
+  }
+  target.resize(target.find(L'\0'));
+  return target;
+}
+
+}  // namespace
+
+std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDesktop) {
+  const runtime::ComApartment apartment;
+  const std::wstring target =
+      FullPath(runtime::GbkToWide(DeriveInstallTexts(root).startProgramPath));
+  const std::wstring folder = ProgramFolder(root);
+  std::vector<ShortcutFailure> failures;
+  for (const int folderId : kFolders) {
+    if (folderId == kDesktopFolder && !onDesktop) continue;
+    const std::wstring path = ShortcutPath(folderId);
+    const runtime::LoggedStep step("shortcut " + runtime::WideToGbk(path));
+    const unsigned long error = ErrorCodeOf(WriteShortcut(path, target, folder));
+    step.End(error == ERROR_SUCCESS, error);
+    if (error != ERROR_SUCCESS) {
+      failures.push_back({path, error});
+      continue;
+    }
+    // Explorer shows the new icon at once, without waiting for its next look at the folder.
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, path.c_str(), nullptr);
+  }
+  return failures;
+}
+
+std::string ShortcutFailedMessage(const ShortcutFailure& failure) {
+  return "未能创建快捷方式：" + runtime::WideToGbk(failure.path) + "（系统错误 " +
+         runtime::DecimalText(failure.error) + "）。";
+}
+
+bool HasDesktopShortcutInto(std::string_view root) {
+  const runtime::ComApartment apartment;
+  return LiesInside(ShortcutTarget(ShortcutPath(kDesktopFolder)), ProgramFolder(root));
+}
+
+void RemoveShortcutsInto(std::string_view root) {
+  const runtime::ComApartment apartment;
+  const std::wstring folder = ProgramFolder(root);
+  for (const int folderId : kFolders) {
+    const std::wstring path = ShortcutPath(folderId);
+    if (!LiesInside(ShortcutTarget(path), folder)) continue;
+    const runtime::LoggedStep step("shortcut removal " + runtime::WideToGbk(path));
+    const bool removed = DeleteFileW(path.c_str()) != FALSE;
+    step.End(removed, removed ? ERROR_SUCCESS : GetLastError());
+    if (removed) SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, path.c_str(), nullptr);
+  }
+}
+
+}  // namespace app
