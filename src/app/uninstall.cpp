@@ -14,6 +14,7 @@
 #include "fs/files.h"
 #include "fs/path_record.h"
 #include "runtime/dialogs.h"
+#include "runtime/file_find.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
@@ -39,9 +40,10 @@ constexpr int kFailureStyle = MB_ICONERROR;
 constexpr int kExitDone = 0;  // removed, or left as it was on Cancel
 constexpr int kExitFailed = 1;
 
-// The copy's arguments: the switch, then the original's process handle it inherits, in decimal.
+// The copy's arguments: the switch, the original's process handle it inherits (in decimal), and
+// the root without its backslash.
 constexpr wchar_t kFinishSwitch[] = L"/finish";
-constexpr std::size_t kFinishArgumentCount = 3;
+constexpr std::size_t kFinishArgumentCount = 4;
 constexpr int kDecimal = 10;
 constexpr std::size_t kDecimalDigits = 16;  // a 32-bit number and its terminator fit
 
@@ -50,10 +52,10 @@ constexpr DWORD kOriginalEndTimeout = 60000;
 constexpr int kDeleteAttempts = 50;
 constexpr DWORD kDeletePause = 100;
 
-// The name the copy bears in its folder, and the prefix of the name an uninstaller that cannot go
-// at once is moved to before its deletion at restart.
 // What the copy may do with the original's process: wait for it, and read its id for the log.
 constexpr DWORD kCopysAccess = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+// The name the copy bears in its folder, and the prefix of the name an uninstaller that cannot go
+// at once is moved to before its deletion at restart.
 constexpr wchar_t kCopyName[] = L"uninstall.exe";
 constexpr wchar_t kLeftoverPrefix[] = L"uninstall-removed-";
 
@@ -77,21 +79,25 @@ std::wstring OwnExecutable() {
 }
 
 // Marks this exe and its folder for deletion at the next restart, the one removal left to a
-// running exe that no copy can finish.
+// running exe that no copy can finish; under a name of its own, so that an uninstaller a
+// reinstall writes before then stays.
 void DeleteSelfAtRestart() {
   const std::wstring own = OwnExecutable();
-  (void)runtime::DeleteAtRestart(own, own.substr(0, own.find_last_of(L'\\')));
+  (void)runtime::DeleteAtRestartUnderNewName(own, own.substr(0, own.find_last_of(L'\\')),
+                                             kLeftoverPrefix);
 }
 
 // Starts the copy on the rest of the removal: it waits on this process through a handle it
 // inherits, which, unlike a process id, no other process can come to bear. Without a copy this exe
 // and its folder are at least deleted at the next restart.
-void HandOverToCopy(runtime::ProtectedCopy& copy) {
+void HandOverToCopy(runtime::ProtectedCopy& copy, std::string_view root) {
   HANDLE own = nullptr;
   if (copy.Valid() && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
                                       &own, kCopysAccess, TRUE, 0)) {
     const runtime::ScopedHandle inherited(own);
-    const std::wstring arguments = std::wstring(kFinishSwitch) + L" " + Decimal(HandleToULong(own));
+    const std::wstring arguments = std::wstring(kFinishSwitch) + L" " +
+                                   Decimal(HandleToULong(own)) + L" \"" +
+                                   runtime::GbkToWide(root.substr(0, root.size() - 1)) + L"\"";
     runtime::Log("hand-over to " + runtime::WideToGbk(copy.Path()) + " " +
                  runtime::WideToGbk(arguments));
     // Its current directory must not hold a folder it removes.
@@ -142,9 +148,10 @@ int Uninstall(const std::string& root) {
   RemoveUninstallerAndEmptyRoot(root);
   const runtime::LoggedStep pathRecord("path.dat removal");
   pathRecord.End(fs::RemovePathRecordOf(root));
-  // Everything the user knows of brisel is gone; the copy only removes this exe and its folder.
+  // Everything the user knows of brisel is gone; the copy only removes this exe, its folder and
+  // the root when it could not go yet.
   runtime::ShowMessageBox(kUninstalled, kDoneStyle, kCaption);
-  HandOverToCopy(copy);
+  HandOverToCopy(copy, root);
   return kExitDone;
 }
 
@@ -158,10 +165,24 @@ bool DeleteLeftoverAtRestart(const UninstallerPlace& place) {
                      MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// The copy's run: once the original has ended, removes its exe and the uninstaller's folders,
-// marking for deletion at the next restart what cannot go now. The program folder and the root
-// are the original's to remove: a new installation made meanwhile is never touched.
-int FinishUninstall(HANDLE original) {
+// Removes the root when it is empty, or marks it for deletion at the next restart when something
+// still holds it (it goes then only if still empty). A root with the user's files stays.
+void RemoveEmptyRootOrAtRestart(const std::string& root) {
+  const std::wstring folder = runtime::GbkToWide(root);
+  runtime::FoundEntry entry;
+  if (!fs::DirectoryExists(root) || runtime::FileEnumerator(folder + L"*").Next(entry) ||
+      fs::RemoveEmptyDirectory(root)) {
+    return;
+  }
+  runtime::Log(MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
+                   ? "root goes at restart"
+                   : "root stays");
+}
+
+// The copy's run: once the original has ended, removes its exe and the uninstaller's folders, and
+// the root it emptied, marking for deletion at the next restart what cannot go now. The program
+// folder is the original's to remove: a new installation made meanwhile is never touched.
+int FinishUninstall(HANDLE original, const std::string& root) {
   runtime::Log("finishing for process " + runtime::DecimalText(GetProcessId(original)));
   WaitForSingleObject(original, kOriginalEndTimeout);
   // An installer started since may be writing its own uninstaller there: it stays.
@@ -188,6 +209,7 @@ int FinishUninstall(HANDLE original) {
     runtime::Log(marked ? "uninstaller removed, its folder goes at restart"
                         : "uninstaller removed, its folder stays");
   }
+  RemoveEmptyRootOrAtRestart(root);
   return kExitDone;
 }
 
@@ -198,7 +220,7 @@ int RunUninstaller(std::span<wchar_t* const> arguments) {
       std::wstring_view(arguments[1]) == kFinishSwitch) {
     const runtime::ScopedHandle original(
         ULongToHandle(std::wcstoul(arguments[2], nullptr, kDecimal)));
-    return FinishUninstall(original.Get());
+    return FinishUninstall(original.Get(), runtime::WideToGbk(arguments[3]) + "\\");
   }
   // Held until the copy takes over: never while an installer runs, nor a second uninstaller.
   const SetupLock lock = TakeSetupLock();
@@ -207,6 +229,8 @@ int RunUninstaller(std::span<wchar_t* const> arguments) {
                             kFailureStyle, kCaption);
     return kExitFailed;
   }
+  // A current directory in the root or in the uninstaller's folder would keep it.
+  SetCurrentDirectoryW(runtime::TemporaryFolder().c_str());
   // Where an administrator recorded it: the uninstaller no longer lies in the root.
   return Uninstall(RecordedRoot());
 }

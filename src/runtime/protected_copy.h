@@ -46,8 +46,8 @@ class ProtectedCopy {
 // account's. Empty when the system names none.
 [[nodiscard]] std::wstring SystemTemporaryFolder();
 
-// Marks the file, then its folder, for deletion at the next restart (the folder goes only if it
-// is empty by then); true when both were marked.
+// Marks `file` (or an emptied folder), then its folder, for deletion at the next restart (a
+// folder goes only if it is empty by then); true when both were marked.
 [[nodiscard]] bool DeleteAtRestart(const std::wstring& file, const std::wstring& folder);
 
 // Moves `file` in its folder `folder` to a new name of `prefix` and random digits, then marks it
