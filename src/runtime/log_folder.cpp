@@ -6,6 +6,7 @@
 #include <winternl.h>
 
 #include <array>
+#include <climits>
 
 #include "runtime/bound_function.h"
 #include "runtime/run_log_for_testing.h"
@@ -61,14 +62,21 @@ ScopedHandle OpenInFolder(HANDLE folder, std::wstring_view name, ACCESS_MASK acc
   return ScopedHandle(handle);
 }
 
+// Room for a token's user: the TOKEN_USER and the SID it points to.
+struct alignas(TOKEN_USER) TokenUserBuffer {
+  std::array<BYTE, sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE> bytes;
+};
+
 // The SID of the user this process runs as, in `buffer`; null when it cannot be read.
-PSID OwnUser(std::array<BYTE, sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE>& buffer) {
+PSID OwnUser(TokenUserBuffer& buffer) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
   const ScopedHandle owned(token);
   DWORD size = 0;
-  if (!GetTokenInformation(token, TokenUser, buffer.data(), buffer.size(), &size)) return nullptr;
-  return reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+  if (!GetTokenInformation(token, TokenUser, buffer.bytes.data(), buffer.bytes.size(), &size)) {
+    return nullptr;
+  }
+  return reinterpret_cast<TOKEN_USER*>(buffer.bytes.data())->User.Sid;
 }
 
 // Whether the open folder's owner is one the run may trust.
@@ -79,7 +87,7 @@ bool HasTrustedOwner(HANDLE folder) {
                       nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  std::array<BYTE, sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE> user{};
+  TokenUserBuffer user{};
   const bool trusted = IsTrustedLogFolderOwner(owner, OwnUser(user));
   LocalFree(descriptor);
   return trusted;

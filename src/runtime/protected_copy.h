@@ -30,7 +30,7 @@ class ProtectedCopy {
   // inheriting `inherited` and no other handle, then lets go of it and marks it and its folder
   // for deletion at the next restart: the process's handle, invalid when it was not started.
   [[nodiscard]] ScopedHandle Start(std::wstring_view arguments, HANDLE inherited,
-                           const std::wstring& directory);
+                                   const std::wstring& directory);
 
   // Deletes the copy and its folder now, for a copy that was never started.
   void Discard();

@@ -57,7 +57,7 @@ class LogLock {
 struct LogPlace {
   std::wstring folder;
   std::wstring name;
-  std::wstring kind;
+  std::string kind;
 };
 
 // UTF-8 form of the UTF-16 text; unpaired surrogates become U+FFFD.
@@ -122,11 +122,10 @@ std::string ErrorText(unsigned long error) {
 // Deletes the oldest logs of the kind in the folder beyond the number kept, each only when it is a
 // plain file of that folder. A log another run still writes is open without delete sharing and
 // stays.
-void DeleteOldLogs(const LogFolder& folder, const std::wstring& kind) {
-  const std::string gbkKind = WideToGbk(kind);
+void DeleteOldLogs(const LogFolder& folder, std::string_view kind) {
   std::vector<std::string> names;
   for (const std::wstring& name : folder.FileNames()) names.push_back(WideToGbk(name));
-  for (const std::string& name : RunLogsToDelete(gbkKind, std::move(names))) {
+  for (const std::string& name : RunLogsToDelete(kind, std::move(names))) {
     folder.DeletePlainFile(GbkToWide(name));
   }
 }
@@ -160,7 +159,7 @@ DWORD WINAPI WriteQueuedLines(void* parameter) {
       if (g_pending.empty()) return 0;
       taken.swap(g_pending);
     }
-    if (g_gate != nullptr) WaitForSingleObject(g_gate, INFINITE);
+    if (const HANDLE gate = g_gate; gate != nullptr) WaitForSingleObject(gate, INFINITE);
     // A failed write is let go: the run goes on regardless.
     ::WriteFile(file.Get(), taken.data(), static_cast<DWORD>(taken.size()), &written, nullptr);
   }
@@ -212,7 +211,7 @@ void OpenRunLog(std::string_view kind, std::string_view product, std::string_vie
   if (temporary.empty()) return;
   auto place = std::make_unique<LogPlace>(
       LogPlace{temporary + kLogFolder, GbkToWide(RunLogName(kind, Now(), GetCurrentProcessId())),
-               GbkToWide(kind)});
+               std::string(kind)});
   {
     const LogLock lock;
     g_logging = true;
