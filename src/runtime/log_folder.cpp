@@ -87,10 +87,9 @@ bool HasTrustedOwner(HANDLE folder) {
                       nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
+  const ScopedLocalMemory owned(descriptor);  // holds `owner`
   TokenUserBuffer user{};
-  const bool trusted = IsTrustedLogFolderOwner(owner, OwnUser(user));
-  LocalFree(descriptor);
-  return trusted;
+  return IsTrustedLogFolderOwner(owner, OwnUser(user));
 }
 
 }  // namespace

@@ -9,9 +9,6 @@
 
 namespace runtime {
 
-// Memory the system allocated with LocalAlloc for the caller (a converted security descriptor).
-using ScopedLocalMemory = GenericScopedHandle<NullIsInvalidTraits<HLOCAL, &LocalFree>>;
-
 // A self-relative security descriptor whose DACL, protected from the parent's, gives full access
 // to Administrators and SYSTEM only and is inherited by everything created below; it names no
 // owner, so the creator's default (Administrators, for an elevated run) becomes it. Null when it
