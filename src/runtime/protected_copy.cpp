@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <optional>
+#include <string>
 
+#include "runtime/files.h"
 #include "runtime/process.h"
 #include "runtime/protected_folder.h"
 
@@ -13,25 +15,9 @@ namespace {
 
 constexpr wchar_t kFolderPrefix[] = L"veltrane-";
 constexpr wchar_t kTemporaryFolder[] = L"\\Temp\\";
-// A copy is of a small program: anything larger is not what the caller meant to copy.
-constexpr LONGLONG kLargestCopy = LONGLONG{64} << 20;
-
-// The bytes of the file, or nothing when it cannot be read whole.
-bool ReadWhole(const std::wstring& path, std::vector<char>& bytes) {
-  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > kLargestCopy) {
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD read = 0;
-  return ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-         read == bytes.size();
-}
 
 // Writes the bytes into a new file at `path`: never into one that exists, whoever made it.
-bool WriteNew(const std::wstring& path, const std::vector<char>& bytes) {
+bool WriteNew(const std::wstring& path, const std::string& bytes) {
   const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
@@ -46,13 +32,13 @@ bool WriteNew(const std::wstring& path, const std::vector<char>& bytes) {
 ProtectedCopy ProtectedCopy::Make(const std::wstring& source, const std::wstring& parent,
                                   std::wstring_view name) {
   ProtectedCopy copy;
-  std::vector<char> bytes;
+  const std::optional<std::string> bytes = ReadWholeFile(source);
   const std::wstring folderName = RandomName(kFolderPrefix);
-  if (parent.empty() || folderName.empty() || !ReadWhole(source, bytes)) return copy;
+  if (parent.empty() || folderName.empty() || !bytes) return copy;
   copy.folder_ = parent + folderName;
   if (!CreateProtectedFolder(copy.folder_)) return ProtectedCopy();
   copy.path_ = copy.folder_ + L"\\" + std::wstring(name);
-  if (WriteNew(copy.path_, bytes)) {
+  if (WriteNew(copy.path_, *bytes)) {
     // Readable and executable by the loader, which shares reading and deletion only: held so, it
     // can be neither written nor deleted nor renamed, nor its folder, until it has started.
     copy.held_.Reset(CreateFileW(copy.path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
