@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "app/install_texts.h"
 #include "app/product.h"
+#include "app/uninstaller_place.h"
 #include "app/version.h"
 
 namespace app {
@@ -19,10 +19,9 @@ constexpr std::uint32_t kNoRepair = 1;
 
 std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
                             std::string_view root, std::uint64_t programBytes) {
-  const InstallTexts texts = DeriveInstallTexts(root);
   registry::FirstFailure failure;
   // Quoted, as Windows starts the command line as it stands and the root may hold blanks.
-  const std::string uninstallCommand = "\"" + texts.uninstallerPath + "\"";
+  const std::string uninstallCommand = "\"" + InstalledUninstallerPlace().path + "\"";
   // Through the wide calls: Settings shows the texts, and starts the command, on a Windows of any
   // language.
   for (const auto& [name, text] :

@@ -13,6 +13,7 @@
 #include "app/messages.h"
 #include "app/owned_files.h"
 #include "app/shortcuts.h"
+#include "app/uninstaller_place.h"
 #include "app/uninstaller_program.h"
 #include "app/unpack.h"
 #include "fs/files.h"
@@ -120,8 +121,10 @@ class Installation {
     const auto finish = [&] {
       // Without it the product can still be used; Settings then cannot remove it, nothing else
       // fails.
-      const runtime::LoggedStep uninstaller("uninstaller write " + texts_.uninstallerPath);
-      const bool written = runtime::WriteFile(texts_.uninstallerPath, {app::UninstallerProgram()});
+      const app::UninstallerPlace place = app::InstalledUninstallerPlace();
+      const runtime::LoggedStep uninstaller("uninstaller write " + place.path);
+      const bool written = !place.path.empty() && fs::CreateDirectoryPath(place.folder) &&
+                           runtime::WriteFile(place.path, {app::UninstallerProgram()});
       uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
       if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);

@@ -1,11 +1,13 @@
 #include "app/install_record.h"
 
 #include "app/apps_entry.h"
+#include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/record_layout.h"
 #include "fs/path_text.h"
 #include "registry/registry_key.h"
 #include "runtime/run_log.h"
+#include "runtime/text.h"
 
 namespace app {
 
@@ -49,6 +51,13 @@ void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
   const runtime::LoggedStep entry("Apps entry");
   const std::int32_t written = WriteAppsEntry(key, mainPath, root, programBytes);
   entry.End(written == ERROR_SUCCESS, static_cast<unsigned long>(written));
+}
+
+std::string RecordedRoot() {
+  registry::RegistryKey key;
+  registry::RegistryValue root;
+  (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, root);
+  return WithTrailingBackslash(runtime::BytesAsText(root.data.value_or(runtime::Bytes{})));
 }
 
 bool ResetInstallRecord() {

@@ -2,6 +2,7 @@
 // Writing and resetting the installation record under HKEY_LOCAL_MACHINE.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace app {
@@ -16,5 +17,9 @@ void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
 // Apps entry goes with the installation. False, after telling the user, when the key cannot be
 // created (nothing changed then).
 [[nodiscard]] bool ResetInstallRecord();
+
+// The root the record names (rootPath, with a trailing backslash), as an administrator wrote it
+// under HKEY_LOCAL_MACHINE; empty when it names none.
+[[nodiscard]] std::string RecordedRoot();
 
 }  // namespace app

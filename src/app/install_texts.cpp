@@ -29,7 +29,7 @@ InstallTexts DeriveInstallTexts(std::string_view root) {
       .startProgramCheck = Join(root, "\\", kProductName, "\\", kStartProgramFile),
       .mainProgramPath = Join(root, kProductName, "\\", kProductName, kProgramExtension),
       .startProgramPath = Join(root, kProductName, "\\", kStartProgramFile),
-      .uninstallerPath = Join(root, kUninstallerFile),
+      .legacyUninstallerPath = Join(root, kUninstallerFile),
   };
 }
 

@@ -14,7 +14,7 @@ struct InstallTexts {
   std::string startProgramCheck;  // R + "\brisel\startup.exe": tested, then kept for the finish
   std::string mainProgramPath;    // R + "brisel\brisel.exe": registry briselPath, path.dat
   std::string startProgramPath;   // R + "brisel\startup.exe": registry stratPath, path.dat
-  std::string uninstallerPath;    // R + "uninstall.exe": the uninstaller the installer writes
+  std::string legacyUninstallerPath;  // R + "uninstall.exe": where installers before put it
 };
 
 [[nodiscard]] InstallTexts DeriveInstallTexts(std::string_view root);

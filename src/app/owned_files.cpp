@@ -1,6 +1,7 @@
 #include "app/owned_files.h"
 
 #include "app/install_texts.h"
+#include "app/uninstaller_place.h"
 #include "fs/files.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
@@ -48,7 +49,8 @@ std::string RemovalFailedMessage(const fs::RemovalReport& report) {
 }
 
 void RemoveUninstallerAndEmptyRoot(std::string_view root) {
-  fs::RemoveFile(DeriveInstallTexts(root).uninstallerPath);
+  fs::RemoveFile(DeriveInstallTexts(root).legacyUninstallerPath);
+  RemoveInstalledUninstaller();
   // Refuses empty, relative, drive-root and system-folder paths.
   (void)fs::RemoveEmptyDirectory(root);
 }

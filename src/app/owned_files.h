@@ -36,7 +36,8 @@ struct RemovalView {
 // that stayed, the system's error code and its text.
 [[nodiscard]] std::string RemovalFailedMessage(const fs::RemovalReport& report);
 
-// Removes the rest an installation owns in `root`: the uninstaller, and then the root itself only
+// Removes the rest an installation owns in `root`: its uninstaller (in its folder under Program
+// Files, or in the root where an installer before that put it), and then the root itself only
 // when nothing else is left in it. A user's own files beside them stay, and so does a running
 // uninstaller.
 void RemoveUninstallerAndEmptyRoot(std::string_view root);

@@ -13,6 +13,8 @@ inline constexpr std::string_view kProgramExtension = ".exe";
 inline constexpr std::string_view kArchiveExtension = ".7z";
 inline constexpr std::string_view kStartProgramFile = "startup.exe";
 inline constexpr std::string_view kUninstallerFile = "uninstall.exe";
+// The publisher's folder under Program Files, which holds the product's uninstaller folder.
+inline constexpr std::string_view kPublisherFolderName = "Veltrane";
 // The extractor, below the installer's own directory.
 inline constexpr std::string_view kExtractorFile = "lib\\7z.exe";
 

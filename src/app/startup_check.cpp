@@ -4,7 +4,6 @@
 
 #include "app/handlers.h"
 #include "app/install_record.h"
-#include "app/install_texts.h"
 #include "app/messages.h"
 #include "app/owned_files.h"
 #include "app/payload_verification.h"
@@ -13,7 +12,6 @@
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/run_log.h"
-#include "runtime/text.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -55,10 +53,7 @@ void StartupCheck() {
   runtime::Log("an earlier installation is recorded");
   // Only OK goes on: Cancel, and a question that could not even be shown, change nothing.
   if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) EndInstaller(0);
-  registry::RegistryValue rootValue;
-  (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, rootValue);
-  const std::string oldRoot =
-      WithTrailingBackslash(runtime::BytesAsText(rootValue.data.value_or(runtime::Bytes{})));
+  const std::string oldRoot = RecordedRoot();
   runtime::Log("its root " + oldRoot);
   // The box, checked as a first installation offers it, keeps the earlier installation's choice;
   // read while the old shortcut still leads into a folder that exists.

@@ -8,17 +8,18 @@
 #include <string_view>
 
 #include "app/install_record.h"
-#include "app/install_texts.h"
 #include "app/owned_files.h"
 #include "app/shortcuts.h"
 #include "app/single_instance.h"
+#include "app/uninstaller_place.h"
 #include "fs/files.h"
 #include "fs/path_record.h"
 #include "runtime/dialogs.h"
+#include "runtime/file_find.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
-#include "runtime/process.h"
+#include "runtime/protected_copy.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
 #include "ui/progress_window.h"
@@ -41,7 +42,8 @@ constexpr int kFailureStyle = MB_ICONERROR;
 constexpr int kExitDone = 0;  // removed, or left as it was on Cancel
 constexpr int kExitFailed = 1;
 
-// The copy's arguments: the switch, the original's process id, the original's directory.
+// The copy's arguments: the switch, the original's process handle it inherits (in decimal), and
+// the root without its backslash.
 constexpr wchar_t kFinishSwitch[] = L"/finish";
 constexpr std::size_t kFinishArgumentCount = 4;
 constexpr int kDecimal = 10;
@@ -52,47 +54,59 @@ constexpr DWORD kOriginalEndTimeout = 60000;
 constexpr int kDeleteAttempts = 50;
 constexpr DWORD kDeletePause = 100;
 
-// The decimal text of a process id. msvcrt's conversion, not std::to_wstring, whose formatted
+// What the copy may do with the original's process: wait for it, and read its id for the log.
+constexpr DWORD kCopysAccess = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+// The name the copy bears in its folder, and the prefix of the name an uninstaller that cannot go
+// at once is moved to before its deletion at restart.
+constexpr wchar_t kCopyName[] = L"uninstall.exe";
+constexpr wchar_t kLeftoverPrefix[] = L"uninstall-removed-";
+
+// The decimal text of a number. msvcrt's conversion, not std::to_wstring, whose formatted
 // printing would add some 20 KB to an exe every installer carries.
-std::wstring Decimal(DWORD number) {
+std::wstring Decimal(unsigned long number) {
   wchar_t digits[kDecimalDigits] = {};
   return _ultow(number, digits, kDecimal);
 }
 
-// A copy of this exe in the temporary folder, named after this process: its path, or empty when
-// it could not be made.
-std::wstring CopyIntoTemporaryFolder() {
-  const std::wstring folder = runtime::TemporaryFolder();
-  if (folder.empty()) return {};
-  const std::wstring copy =
-      folder + L"veltrane-uninstall-" + Decimal(GetCurrentProcessId()) + L".exe";
-  if (!CopyFileW(runtime::GbkToWide(fs::OwnExecutablePath()).c_str(), copy.c_str(), FALSE)) {
-    return {};
+// This exe's path as the system gives it, never through GBK: a user's folder named "Björn" has
+// a letter GBK lacks.
+std::wstring OwnExecutable() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return path.substr(0, length);
+    path.resize(path.size() * 2);
   }
-  return copy;
 }
 
-// Marks this exe for deletion at the next restart, the one removal left to a running exe.
+// Marks this exe and its folder for deletion at the next restart, the one removal left to a
+// running exe that no copy can finish; under a name of its own, so that an uninstaller a
+// reinstall writes before then stays.
 void DeleteSelfAtRestart() {
-  MoveFileExW(runtime::GbkToWide(fs::OwnExecutablePath()).c_str(), nullptr,
-              MOVEFILE_DELAY_UNTIL_REBOOT);
+  const std::wstring own = OwnExecutable();
+  (void)runtime::DeleteAtRestartUnderNewName(own, own.substr(0, own.find_last_of(L'\\')),
+                                             kLeftoverPrefix);
 }
 
-// Starts the copy on the rest of the removal in `directory` (the root without its backslash);
-// without a copy this exe is at least deleted at the next restart.
-void HandOverToCopy(const std::wstring& copy, std::string_view directory) {
-  if (!copy.empty()) {
-    // The copy inherits the current directory, which must not hold the root it removes.
-    SetCurrentDirectoryW(runtime::TemporaryFolder().c_str());
-    const std::wstring commandLine = L"\"" + copy + L"\" " + kFinishSwitch + L" " +
-                                     Decimal(GetCurrentProcessId()) + L" \"" +
-                                     runtime::GbkToWide(directory) + L"\"";
-    const std::string started = runtime::WideToGbk(commandLine);
-    runtime::Log("hand-over to " + started);
-    if (runtime::RunProgram(started, false, runtime::kShowHidden)) return;
+// Starts the copy on the rest of the removal: it waits on this process through a handle it
+// inherits, which, unlike a process id, no other process can come to bear. Without a copy this exe
+// and its folder are at least deleted at the next restart.
+void HandOverToCopy(runtime::ProtectedCopy& copy, std::string_view root) {
+  HANDLE own = nullptr;
+  if (copy.Valid() && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                                      &own, kCopysAccess, TRUE, 0)) {
+    const runtime::ScopedHandle inherited(own);
+    const std::wstring arguments = std::wstring(kFinishSwitch) + L" " +
+                                   Decimal(HandleToULong(own)) + L" \"" +
+                                   runtime::GbkToWide(root.substr(0, root.size() - 1)) + L"\"";
+    runtime::Log("hand-over to " + runtime::WideToGbk(copy.Path()) + " " +
+                 runtime::WideToGbk(arguments));
+    // Its current directory must not hold a folder it removes.
+    if (copy.Start(arguments, own, runtime::TemporaryFolder()).Valid()) return;
     runtime::LogFailure("hand-over", GetLastError());
-    DeleteFileW(copy.c_str());
   }
+  copy.Discard();
   DeleteSelfAtRestart();
 }
 
@@ -102,12 +116,11 @@ bool AskToRetryWhileBriselRuns() {
          runtime::kPressedRetry;
 }
 
-// The original's run: asks, then removes the installation in `directory`'s root.
-int Uninstall(const std::string& directory) {
+// The original's run: asks, then removes the installation in `root` (with its backslash).
+int Uninstall(const std::string& root) {
   if (runtime::ShowMessageBox(kQuestion, kQuestionStyle, kCaption) != runtime::kPressedOk) {
     return kExitDone;
   }
-  const std::string root = directory + "\\";
   // Up within a moment of OK, until the last box has been answered; the boxes stand on it. Without
   // it the removal runs all the same, and the boxes still tell how it ended.
   ui::ProgressWindow window;
@@ -116,11 +129,12 @@ int Uninstall(const std::string& directory) {
   }
   // Made before anything is removed: under a system that lets a running exe be deleted, the
   // removal below takes this exe too.
-  const std::wstring copy = CopyIntoTemporaryFolder();
+  runtime::ProtectedCopy copy =
+      runtime::ProtectedCopy::Make(OwnExecutable(), runtime::SystemTemporaryFolder(), kCopyName);
   // The program folder first, as a whole or not at all: while any of its files stays, so do the
   // record and the entry that lead to it. Cancel while brisel runs leaves everything as it was.
   const fs::RemovalReport removal =
-      directory.empty()
+      root.empty()
           ? fs::RemovalReport{fs::WholeRemoval::kRefused, 0, {}}
           : RemoveProgramFolder(root, {window.Window(), window.Bar()}, &AskToRetryWhileBriselRuns);
   if (removal.result == fs::WholeRemoval::kRefused) {
@@ -133,45 +147,77 @@ int Uninstall(const std::string& directory) {
   const bool gone = removal.result == fs::WholeRemoval::kRemoved ||
                     removal.result == fs::WholeRemoval::kRemovedAtRestart;
   if (!gone || !ResetInstallRecord()) {
-    DeleteFileW(copy.c_str());  // nothing for an empty path
+    copy.Discard();
     return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
   }
   RemoveShortcutsInto(root);
   RemoveUninstallerAndEmptyRoot(root);
   const runtime::LoggedStep pathRecord("path.dat removal");
   pathRecord.End(fs::RemovePathRecordOf(root));
-  // Everything the user knows of brisel is gone; the copy only removes this exe and the root.
+  // Everything the user knows of brisel is gone; the copy only removes this exe, its folder and
+  // the root when it could not go yet.
   runtime::ShowMessageBox(
       removal.result == fs::WholeRemoval::kRemoved ? kUninstalled : kUninstalledAtRestart,
       kDoneStyle, kCaption);
-  HandOverToCopy(copy, directory);
+  HandOverToCopy(copy, root);
   return kExitDone;
 }
 
-// The copy's run: once the original has ended, removes its exe and the emptied root, then marks
-// itself for deletion at the next restart. The program folder is the original's to remove: a new
-// installation made meanwhile is never touched.
-int FinishUninstall(DWORD originalId, const std::string& root) {
-  runtime::Log("finishing for process " + runtime::DecimalText(originalId) + " in " + root);
-  const runtime::ScopedHandle original(OpenProcess(SYNCHRONIZE, FALSE, originalId));
-  if (original.Valid()) WaitForSingleObject(original.Get(), kOriginalEndTimeout);
-  // An installer started since may be installing into this root: its files stay.
+// Moves the uninstaller that could not be deleted to a name of its own and marks it and its
+// folders for deletion at the next restart: an installation made before then writes a new
+// uninstall.exe, which must survive the restart. True when marked.
+bool DeleteLeftoverAtRestart(const UninstallerPlace& place) {
+  return runtime::DeleteAtRestartUnderNewName(runtime::GbkToWide(place.path),
+                                              runtime::GbkToWide(place.folder), kLeftoverPrefix) &&
+         MoveFileExW(runtime::GbkToWide(place.publisherFolder).c_str(), nullptr,
+                     MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Removes the root when it is empty, or marks it for deletion at the next restart when something
+// still holds it (it goes then only if still empty). A root with the user's files stays.
+void RemoveEmptyRootOrAtRestart(const std::string& root) {
+  const std::wstring folder = runtime::GbkToWide(root);
+  runtime::FoundEntry entry;
+  if (!fs::DirectoryExists(root) || runtime::FileEnumerator(folder + L"*").Next(entry) ||
+      fs::RemoveEmptyDirectory(root)) {
+    return;
+  }
+  runtime::Log(MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
+                   ? "root goes at restart"
+                   : "root stays");
+}
+
+// The copy's run: once the original has ended, removes its exe and the uninstaller's folders, and
+// the root it emptied, marking for deletion at the next restart what cannot go now. The program
+// folder is the original's to remove: a new installation made meanwhile is never touched.
+int FinishUninstall(HANDLE original, const std::string& root) {
+  runtime::Log("finishing for process " + runtime::DecimalText(GetProcessId(original)));
+  WaitForSingleObject(original, kOriginalEndTimeout);
+  // An installer started since may be writing its own uninstaller there: it stays.
   const SetupLock lock = TakeSetupLock();
   if (!lock.Valid()) {
-    runtime::Log("an installer runs: the root stays");
-    DeleteSelfAtRestart();
+    runtime::Log("an installer runs: the uninstaller stays");
     return kExitDone;
   }
   // An ended process's image may stay locked for a moment after its handle is signalled.
-  const std::string uninstaller = DeriveInstallTexts(root).uninstallerPath;
-  for (int attempt = 0; attempt < kDeleteAttempts && runtime::PathExists(uninstaller); ++attempt) {
-    fs::RemoveFile(uninstaller);
-    if (runtime::PathExists(uninstaller)) Sleep(kDeletePause);
+  const UninstallerPlace place = InstalledUninstallerPlace();
+  for (int attempt = 0; attempt < kDeleteAttempts && runtime::PathExists(place.path); ++attempt) {
+    fs::RemoveFile(place.path);
+    if (runtime::PathExists(place.path)) Sleep(kDeletePause);
   }
-  runtime::Log(
-      std::string(runtime::PathExists(uninstaller) ? "uninstaller stays" : "uninstaller removed") +
-      (fs::RemoveEmptyDirectory(root) ? ", root removed" : ", root stays"));
-  DeleteSelfAtRestart();
+  if (runtime::PathExists(place.path)) {
+    runtime::Log(DeleteLeftoverAtRestart(place) ? "uninstaller goes at restart"
+                                                : "uninstaller stays");
+  } else if (fs::RemoveEmptyDirectory(place.folder)) {
+    (void)fs::RemoveEmptyDirectory(place.publisherFolder);
+    runtime::Log("uninstaller removed, its folder removed");
+  } else {
+    const bool marked = runtime::DeleteAtRestart(runtime::GbkToWide(place.folder),
+                                                 runtime::GbkToWide(place.publisherFolder));
+    runtime::Log(marked ? "uninstaller removed, its folder goes at restart"
+                        : "uninstaller removed, its folder stays");
+  }
+  RemoveEmptyRootOrAtRestart(root);
   return kExitDone;
 }
 
@@ -180,8 +226,9 @@ int FinishUninstall(DWORD originalId, const std::string& root) {
 int RunUninstaller(std::span<wchar_t* const> arguments) {
   if (arguments.size() == kFinishArgumentCount &&
       std::wstring_view(arguments[1]) == kFinishSwitch) {
-    const auto originalId = static_cast<DWORD>(std::wcstoul(arguments[2], nullptr, kDecimal));
-    return FinishUninstall(originalId, runtime::WideToGbk(arguments[3]) + "\\");
+    const runtime::ScopedHandle original(
+        ULongToHandle(std::wcstoul(arguments[2], nullptr, kDecimal)));
+    return FinishUninstall(original.Get(), runtime::WideToGbk(arguments[3]) + "\\");
   }
   // Held until the copy takes over: never while an installer runs, nor a second uninstaller.
   const SetupLock lock = TakeSetupLock();
@@ -190,7 +237,10 @@ int RunUninstaller(std::span<wchar_t* const> arguments) {
                             kFailureStyle, kCaption);
     return kExitFailed;
   }
-  return Uninstall(fs::OwnDirectory());
+  // A current directory in the root or in the uninstaller's folder would keep it.
+  SetCurrentDirectoryW(runtime::TemporaryFolder().c_str());
+  // Where an administrator recorded it: the uninstaller no longer lies in the root.
+  return Uninstall(RecordedRoot());
 }
 
 }  // namespace app

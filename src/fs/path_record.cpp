@@ -31,20 +31,6 @@ namespace {
 // path.dat in the application-data folder, or in the current directory when that is unknown.
 std::string PathRecordName() { return SpecialFolderPath(CSIDL_APPDATA) + "path.dat"; }
 
-// The bytes of the file, or nothing when it cannot be read whole.
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  const runtime::ScopedHandle file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  LARGE_INTEGER size{};
-  if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.HighPart != 0) return {};
-  std::string content(size.LowPart, '\0');
-  DWORD read = 0;
-  if (!ReadFile(file.Get(), content.data(), size.LowPart, &read, nullptr) || read != size.LowPart) {
-    return {};
-  }
-  return content;
-}
-
 }  // namespace
 
 bool WritePathRecord(std::string_view first, std::string_view second, std::string_view third) {
@@ -68,7 +54,7 @@ bool WritePathRecord(std::string_view first, std::string_view second, std::strin
 
 bool RemovePathRecordOf(std::string_view root) {
   const std::wstring name = runtime::GbkToWide(PathRecordName());
-  const std::optional<std::string> content = ReadWholeFile(name);
+  const std::optional<std::string> content = runtime::ReadWholeFile(name);
   return content && runtime::ToUpper(PathRecordRoot(*content)) == runtime::ToUpper(root) &&
          DeleteFileW(name.c_str()) != 0;
 }

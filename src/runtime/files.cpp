@@ -58,6 +58,20 @@ std::wstring TemporaryFolder() {
   return folder;
 }
 
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  const ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.HighPart != 0) return {};
+  std::string content(size.LowPart, '\0');
+  DWORD read = 0;
+  if (!::ReadFile(file.Get(), content.data(), size.LowPart, &read, nullptr) ||
+      read != size.LowPart) {
+    return {};
+  }
+  return content;
+}
+
 bool PathExists(std::string_view path) {
   FoundEntry first;
   return FileEnumerator(GbkToWide(path)).NextAny(first);

@@ -3,6 +3,7 @@
 // Chinese paths work whatever the system's ANSI code page.
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,9 @@ namespace runtime {
 // The temporary folder of the user the program runs as, ending in a backslash; empty when the
 // system names none.
 [[nodiscard]] std::wstring TemporaryFolder();
+
+// The bytes of the file at `path`, or nothing when it cannot be read whole (or passes 4 GiB).
+[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::wstring& path);
 
 // True when a file search finds anything for the path: a file, a directory, or a match of a
 // wildcard pattern.

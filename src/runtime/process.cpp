@@ -163,6 +163,26 @@ ScopedHandle StartProgram(std::string_view commandLine, int showMode) {
   return Start(commandLine, showMode, ProcessApi{});
 }
 
+ScopedHandle StartInheriting(std::wstring commandLine, HANDLE inherited,
+                             const std::wstring& directory) {
+  HANDLE handles[] = {inherited};
+  const AttributeList inheritOnly = InheritOnly(handles);
+  if (!inheritOnly) return {};
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.lpAttributeList = inheritOnly.get();
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                      EXTENDED_STARTUPINFO_PRESENT, nullptr, directory.c_str(),
+                      &startup.StartupInfo, &started)) {
+    return {};
+  }
+  const ScopedHandle thread(started.hThread);
+  return ScopedHandle(started.hProcess);
+}
+
 bool RunProgramForTesting(std::string_view commandLine, bool wait, int showMode,
                           unsigned long* exitCode, const ProcessApi& api) {
   const ScopedHandle process = Start(commandLine, showMode, api);

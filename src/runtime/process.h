@@ -52,6 +52,11 @@ class CapturingProgram {
 // can be made it starts as StartProgram would, with nothing to capture.
 [[nodiscard]] CapturingProgram StartCapturingErrors(std::string_view commandLine);
 
+// Starts the wide command line hidden in `directory`, the one handle `inherited` (made
+// inheritable by the caller) passed on and no other: the process's handle, or an invalid one.
+[[nodiscard]] ScopedHandle StartInheriting(std::wstring commandLine, HANDLE inherited,
+                                           const std::wstring& directory);
+
 // Starts the command line as it is (no inherited handles, the caller's environment and directory)
 // with the show mode, clamped to 1..6; a hidden console program gets no console window at all.
 // With wait, returns once the process has ended and, when exitCode is given, stores its exit code

@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "runtime/bound_function.h"
-#include "runtime/file_find.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/log_folder.h"
 #include "runtime/log_format.h"
 #include "runtime/run_log_for_testing.h"
 #include "runtime/scoped_handle.h"
@@ -22,11 +24,25 @@ constexpr wchar_t kLogFolder[] = L"Veltrane";
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 // A path below the "\\?\" limit of the wide calls.
 constexpr DWORD kLongestPath = 32768;
+// What may wait for the writer: a temporary folder that takes nothing for a while costs lines,
+// never memory without bound.
+constexpr std::size_t kMostPendingBytes = std::size_t{1} << 20;
+// How long the run's end waits for its last lines on a slow temporary folder.
+constexpr DWORD kLastLinesTimeout = 2000;
+// The writer's stack: it holds no more than a listing's buffer.
+constexpr SIZE_T kWriterStack = 64 * 1024;
 
-// The open log and the lock every write takes: workers and the window's thread log alike. The
-// lock needs no call to make it, so a call before the log is opened is safe.
+// The log's state. Every thread logs, but only the writer thread touches the folder and the file,
+// so that no caller waits on a slow temporary folder (a network profile): a line is queued, and
+// the writer writes what is queued. The lock needs no call to make it, so a call before the log is
+// opened is safe.
 SRWLOCK g_lock = SRWLOCK_INIT;
-ScopedHandle g_log;
+CONDITION_VARIABLE g_queued = CONDITION_VARIABLE_INIT;
+std::string g_pending;   // UTF-8 bytes queued for the writer
+bool g_logging = false;  // from the log's opening until its end, or until it cannot be written
+bool g_closing = false;  // the run ends: the writer writes what is queued, then ends
+ScopedHandle g_writer;   // the writer thread
+std::atomic<HANDLE> g_gate{nullptr};  // a test's hold on the writer
 
 // Holds the lock for its lifetime.
 class LogLock {
@@ -35,6 +51,13 @@ class LogLock {
   LogLock(const LogLock&) = delete;
   LogLock& operator=(const LogLock&) = delete;
   ~LogLock() { ReleaseSRWLockExclusive(&g_lock); }
+};
+
+// What the writer needs to open the log: where, under which name, and the kind it rotates.
+struct LogPlace {
+  std::wstring folder;
+  std::wstring name;
+  std::string kind;
 };
 
 // UTF-8 form of the UTF-16 text; unpaired surrogates become U+FFFD.
@@ -58,13 +81,12 @@ LogTime Now() {
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-// Appends the bytes to the open log; a failed write is let go (the run goes on regardless).
+// Queues the bytes for the writer; nothing when no log is written, or when too much waits already.
 void Write(std::string_view bytes) {
-  if (bytes.empty()) return;
   const LogLock lock;
-  if (!g_log.Valid()) return;
-  DWORD written = 0;
-  ::WriteFile(g_log.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  if (!g_logging || g_pending.size() + bytes.size() > kMostPendingBytes) return;
+  g_pending.append(bytes);
+  WakeConditionVariable(&g_queued);
 }
 
 // Writes each line of the UTF-8 text, stamped with the time now and the label.
@@ -97,26 +119,49 @@ std::string ErrorText(unsigned long error) {
   return text;
 }
 
-// The temporary folder's "Veltrane" folder, made when missing; empty when it cannot be had or
-// is no plain folder.
-std::wstring LogFolder() {
-  std::wstring folder = TemporaryFolder();
-  if (folder.empty()) return {};
-  folder.append(kLogFolder);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return IsUsableLogFolder(GetFileAttributesW(folder.c_str())) ? folder : std::wstring();
+// Deletes the oldest logs of the kind in the folder beyond the number kept, each only when it is a
+// plain file of that folder. A log another run still writes is open without delete sharing and
+// stays.
+void DeleteOldLogs(const LogFolder& folder, std::string_view kind) {
+  std::vector<std::string> names;
+  for (const std::wstring& name : folder.FileNames()) names.push_back(WideToGbk(name));
+  for (const std::string& name : RunLogsToDelete(kind, std::move(names))) {
+    folder.DeletePlainFile(GbkToWide(name));
+  }
 }
 
-// Deletes the oldest logs of kind in the folder beyond the number kept. A log another run still
-// writes is open without delete sharing and stays.
-void DeleteOldLogs(const std::wstring& folder, std::string_view kind) {
-  std::vector<std::string> names;
-  FileEnumerator logs(folder + L"\\" + GbkToWide(kind) + L"-*.log");
-  for (FoundEntry entry; logs.Next(entry);) {
-    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(WideToGbk(entry.name));
+// Ends the logging of a log that cannot be written: what is queued, and all that follows, goes.
+void StopLogging() {
+  const LogLock lock;
+  g_logging = false;
+  std::string().swap(g_pending);
+}
+
+// The writer thread: makes the log, rotates the old ones, then writes what is queued until the
+// run ends.
+DWORD WINAPI WriteQueuedLines(void* parameter) {
+  const std::unique_ptr<LogPlace> place(static_cast<LogPlace*>(parameter));
+  const LogFolder folder = LogFolder::Open(place->folder);
+  const ScopedHandle file = folder.Valid() ? folder.CreateNewFile(place->name) : ScopedHandle();
+  if (!file.Valid()) {
+    StopLogging();
+    return 0;
   }
-  for (const std::string& name : RunLogsToDelete(kind, std::move(names))) {
-    DeleteFileW((folder + L"\\" + GbkToWide(name)).c_str());
+  DWORD written = 0;
+  ::WriteFile(file.Get(), kUtf8ByteOrderMark, sizeof kUtf8ByteOrderMark - 1, &written, nullptr);
+  DeleteOldLogs(folder, place->kind);
+  for (std::string taken;; taken.clear()) {
+    {
+      const LogLock lock;
+      while (g_pending.empty() && !g_closing) {
+        SleepConditionVariableSRW(&g_queued, &g_lock, INFINITE, 0);
+      }
+      if (g_pending.empty()) return 0;
+      taken.swap(g_pending);
+    }
+    if (const HANDLE gate = g_gate; gate != nullptr) WaitForSingleObject(gate, INFINITE);
+    // A failed write is let go: the run goes on regardless.
+    ::WriteFile(file.Get(), taken.data(), static_cast<DWORD>(taken.size()), &written, nullptr);
   }
 }
 
@@ -163,28 +208,24 @@ std::string OwnPath() {
 
 std::wstring SystemErrorText(unsigned long error) { return SystemText(error); }
 
-bool IsUsableLogFolder(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-}
-
 void OpenRunLog(std::string_view kind, std::string_view product, std::string_view version) {
-  const std::wstring folder = LogFolder();
-  if (folder.empty()) return;
-  const std::wstring path =
-      folder + L"\\" + GbkToWide(RunLogName(kind, Now(), GetCurrentProcessId()));
-  // Others may read it while the run goes on, but not delete it: the rotation of a run started
-  // meanwhile leaves it alone. Only a new file: an elevated run never writes through a link
-  // someone else put under the name.
-  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return;
+  const std::wstring temporary = TemporaryFolder();
+  if (temporary.empty()) return;
+  auto place = std::make_unique<LogPlace>(
+      LogPlace{temporary + kLogFolder, GbkToWide(RunLogName(kind, Now(), GetCurrentProcessId())),
+               std::string(kind)});
   {
     const LogLock lock;
-    g_log = std::move(file);
+    g_logging = true;
+    g_closing = false;
   }
-  Write(kUtf8ByteOrderMark);
-  DeleteOldLogs(folder, kind);
+  g_writer.Reset(CreateThread(nullptr, kWriterStack, &WriteQueuedLines, place.get(),
+                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  if (!g_writer.Valid()) {
+    StopLogging();
+    return;
+  }
+  (void)place.release();  // the writer's now
   std::string first = GbkToUtf8(product);
   first.append(" ").append(GbkToUtf8(kind)).append(" ").append(GbkToUtf8(version));
   WriteLines({}, first);
@@ -205,9 +246,17 @@ void LogOutput(std::string_view gbkLabel, std::wstring_view output) {
 
 void CloseRunLog(unsigned long exitCode) {
   WriteLines({}, "exit code " + DecimalText(exitCode));
-  const LogLock lock;
-  g_log.Reset();
+  {
+    const LogLock lock;
+    g_closing = true;
+    WakeConditionVariable(&g_queued);
+  }
+  if (g_writer.Valid()) WaitForSingleObject(g_writer.Get(), kLastLinesTimeout);
+  g_writer.Reset();
+  StopLogging();
 }
+
+void HoldRunLogWritesForTesting(HANDLE gate) { g_gate = gate; }
 
 LoggedStep::LoggedStep(std::string_view gbkName) : name_(gbkName), start_(GetTickCount64()) {
   WriteLines({}, GbkToUtf8(name_) + ": start");

@@ -3,7 +3,8 @@
 // (%TEMP%\Veltrane\<kind>-YYYYMMDD-HHMMSS-<process id>.log), one time-stamped line per event, so
 // that support learns why an installation failed where the user only saw a fixed message.
 // Logging never fails a run and changes nothing the user sees: without a log every call is
-// silent. Every call may come from any thread.
+// silent. Every call may come from any thread, and none waits on the disk: a thread of the log's
+// own writes what the calls queue.
 
 #include <windows.h>
 
@@ -15,7 +16,8 @@ namespace runtime {
 // Opens this run's log ("setup" or "uninstall" as kind), deletes the oldest logs of that kind
 // beyond the newest 10 (this one included), and writes the first lines: "<product> <kind>
 // <version>", Windows' own version and build, the ANSI and OEM code pages, this exe's path.
-// Where the folder or the file cannot be made or written, the run goes on without a log.
+// Where the folder or the file cannot be made or written, the run goes on without a log. The
+// folder is made, checked and rotated, and the file made, on the writer thread.
 void OpenRunLog(std::string_view kind, std::string_view product, std::string_view version);
 
 // Writes the GBK text, each of its lines time-stamped; nothing when no log is open.
@@ -31,7 +33,8 @@ void LogFailure(std::string_view gbkWhat, unsigned long error);
 // Writes each line of a program's output as "<label>: <line>" (GBK label).
 void LogOutput(std::string_view gbkLabel, std::wstring_view output);
 
-// Writes "exit code <code>" and closes the log; later calls write nothing.
+// Writes "exit code <code>" and closes the log, waiting a moment at most for the lines still
+// queued; later calls write nothing.
 void CloseRunLog(unsigned long exitCode);
 
 // One step of a run, timed from its construction: logs "<name>: start", and at End its result

@@ -10,4 +10,17 @@ namespace runtime {
 // that into a system folder; Wine makes no junctions, so the decision is tested on attributes.
 [[nodiscard]] bool IsUsableLogFolder(DWORD attributes);
 
+// Whether a log folder owned by `owner` takes the logs of a run as `user`: owned by that user or
+// by the administrators, never by another account, which could have set its ACL as it liked.
+// Wine gives every file the user's SID, so the decision is tested on SIDs.
+[[nodiscard]] bool IsTrustedLogFolderOwner(PSID owner, PSID user);
+
+// Whether the rotation may delete an entry of these attributes and number of names: a plain
+// file, no link (symbolic, junction or a second name of another file) and no directory.
+[[nodiscard]] bool IsPlainLogFile(DWORD attributes, DWORD links);
+
+// While `gate` (an event) is not set, the log's writer waits before each write it makes, as it
+// would on a slow temporary folder; null lets it write again.
+void HoldRunLogWritesForTesting(HANDLE gate);
+
 }  // namespace runtime

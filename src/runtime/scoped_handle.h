@@ -82,5 +82,7 @@ using ScopedFind = GenericScopedHandle<FindHandleTraits>;
 using ScopedModule = GenericScopedHandle<ModuleTraits>;
 using ScopedRegistryKey = GenericScopedHandle<RegistryKeyTraits>;
 using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
+// Memory the system allocated with LocalAlloc for the caller (a security descriptor, say).
+using ScopedLocalMemory = GenericScopedHandle<NullIsInvalidTraits<HLOCAL, &LocalFree>>;
 
 }  // namespace runtime

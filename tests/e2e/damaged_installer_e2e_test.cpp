@@ -87,8 +87,8 @@ void ListTree(const std::wstring& directory,
   }
 }
 
-// What an installation consists of: its files and the uninstaller in the root, the record,
-// path.dat and the Apps entry.
+// What an installation consists of: its files in the root, the uninstaller in its folder, the
+// record, path.dat and the Apps entry.
 struct Installation {
   std::map<std::wstring, std::optional<std::vector<BYTE>>> files;
   std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> record;
@@ -100,6 +100,7 @@ struct Installation {
 Installation CurrentInstallation() {
   Installation installation;
   ListTree(kRoot, installation.files);
+  ListTree(PublisherFolder(), installation.files);
   installation.record = KeyValues(L"SOFTWARE\\VELTRANE");
   installation.appsEntry =
       KeyValues(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrane");
@@ -129,7 +130,7 @@ TEST_F(DamagedInstallerTest, OkOnTheReinstallQuestionLeavesTheInstallationAsItWa
   installer_ = driver::Process();
   const Installation before = CurrentInstallation();
   ASSERT_TRUE(before.files.contains(L"C:\\Quorvale\\brisel\\startup.exe"));
-  ASSERT_TRUE(before.files.contains(L"C:\\Quorvale\\uninstall.exe"));
+  ASSERT_TRUE(before.files.contains(InstalledUninstaller()));
   ASSERT_FALSE(before.appsEntry.empty());
   ASSERT_TRUE(before.pathRecord);
 

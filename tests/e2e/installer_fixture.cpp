@@ -134,6 +134,7 @@ void InstallerTest::SetUp() {
   RemoveTree(L"D:\\Apps");
   RemoveTree(L"D:\\Quorvale");
   DeleteFileW(AppDataPathRecord().c_str());
+  RemoveTree(PublisherFolder());
 }
 
 void InstallerTest::TearDown() {
@@ -295,6 +296,14 @@ int ProcessCount(const wchar_t* exeName) {
   ForEachProcessNamed(exeName, [&count](DWORD) { ++count; });
   return count;
 }
+
+std::wstring PublisherFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::wstring(folder) + L"\\Veltrane";
+}
+
+std::wstring InstalledUninstaller() { return PublisherFolder() + L"\\brisel\\uninstall.exe"; }
 
 std::wstring AppDataPathRecord() {
   wchar_t folder[MAX_PATH] = {};

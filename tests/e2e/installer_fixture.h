@@ -98,6 +98,10 @@ void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes);
 [[nodiscard]] bool Exists(const std::wstring& path);
 using driver::RemoveTree;
 [[nodiscard]] std::wstring AppDataPathRecord();
+// The publisher's folder under the 32-bit Program Files folder, and the uninstaller in its
+// product folder there.
+[[nodiscard]] std::wstring PublisherFolder();
+[[nodiscard]] std::wstring InstalledUninstaller();
 // Number of running processes started from an exe of this name.
 [[nodiscard]] int ProcessCount(const wchar_t* exeName);
 // The text's bytes as a byte vector (no terminator).

@@ -19,7 +19,8 @@ namespace {
 
 constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 constexpr wchar_t kRoot[] = L"C:\\Quorvale";
-constexpr wchar_t kUninstaller[] = L"C:\\Quorvale\\uninstall.exe";
+// Where installers before put the uninstaller, and where any signed-in user may replace it.
+constexpr wchar_t kRootUninstaller[] = L"C:\\Quorvale\\uninstall.exe";
 constexpr wchar_t kProgramFolder[] = L"C:\\Quorvale\\brisel";
 constexpr ULONGLONG kBytesPerKiB = 1024;
 constexpr wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
@@ -105,6 +106,7 @@ class UninstallTest : public InstallerTest {
     ClickInstall();
     ASSERT_EQ(Look(), kDoneLook);
     installer_ = driver::Process();
+    ASSERT_FALSE(Exists(kRootUninstaller)) << "the root no longer holds it";
   }
 
   // Starts the entry's UninstallString as Settings does and waits for its question.
@@ -152,8 +154,9 @@ TEST_F(UninstallTest, OkFromTheAppsEntryRemovesTheWholeInstallation) {
   EXPECT_EQ(question->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
 
   ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
-  ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kRoot); }, kRemovalTimeout))
-      << "the emptied root goes last, with the uninstaller";
+  ASSERT_TRUE(driver::WaitUntil([] { return !Exists(PublisherFolder()); }, kRemovalTimeout))
+      << "the copy removes the uninstaller with its folders once the original has ended";
+  EXPECT_FALSE(Exists(kRoot));
   EXPECT_FALSE(Exists(kProgramFolder));
   EXPECT_FALSE(Exists(AppDataPathRecord()));
   EXPECT_FALSE(AppsEntryExists());
@@ -171,7 +174,7 @@ TEST_F(UninstallTest, CancelLeavesEverything) {
   driver::PressButton(*question, IDCANCEL);
   ASSERT_TRUE(uninstaller_.WaitForExit());
   EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\brisel.exe"));
-  EXPECT_TRUE(Exists(kUninstaller));
+  EXPECT_TRUE(Exists(InstalledUninstaller()));
   EXPECT_TRUE(Exists(AppDataPathRecord()));
   EXPECT_TRUE(AppsEntryExists());
   const auto installed = RecordValue(L"installer");
@@ -187,7 +190,7 @@ TEST_F(UninstallTest, OkLeavesTheUsersOwnFileItsShortcutAndItsRoot) {
   const auto question = StartUninstaller();
   ASSERT_TRUE(question);
   ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
-  ASSERT_TRUE(driver::WaitUntil([] { return !Exists(kUninstaller); }, kRemovalTimeout));
+  ASSERT_TRUE(driver::WaitUntil([] { return !Exists(InstalledUninstaller()); }, kRemovalTimeout));
   EXPECT_FALSE(Exists(kProgramFolder));
   EXPECT_EQ(FileBytes(L"C:\\Quorvale\\brisel.txt"), Bytes("the user's own"));
   EXPECT_FALSE(Exists(DesktopShortcut()));
@@ -202,6 +205,7 @@ TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
   const std::string version = VersionString(setup, L"ProductVersion");
   const std::string publisher = VersionString(setup, L"CompanyName");
   ASSERT_FALSE(version.empty() || publisher.empty()) << "the installer's version resource";
+  const std::wstring uninstaller = InstalledUninstaller();
   const ULONGLONG programBytes = FolderBytes(kProgramFolder);
   ASSERT_GT(programBytes, 0u);
   const auto kib = static_cast<DWORD>((programBytes + kBytesPerKiB - 1) / kBytesPerKiB);
@@ -215,7 +219,8 @@ TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
       {L"DisplayVersion", REG_SZ, RegSz(version)},
       {L"Publisher", REG_SZ, RegSz(publisher)},
       {L"InstallLocation", REG_SZ, RegSz("C:\\Quorvale\\")},
-      {L"UninstallString", REG_SZ, RegSz("\"C:\\Quorvale\\uninstall.exe\"")},
+      {L"UninstallString", REG_SZ,
+       RegSz("\"" + std::string(uninstaller.begin(), uninstaller.end()) + "\"")},
       {L"EstimatedSize", REG_DWORD, Dword(kib)},
       {L"NoModify", REG_DWORD, Dword(1)},
       {L"NoRepair", REG_DWORD, Dword(1)},
@@ -230,7 +235,19 @@ TEST_F(UninstallTest, EntryHoldsTheInstallationsValuesUntilAReinstallResetsIt) {
 
   ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
   EXPECT_FALSE(AppsEntryExists());
-  EXPECT_FALSE(Exists(kUninstaller));
+  EXPECT_FALSE(Exists(PublisherFolder()));
+}
+
+// An installation an installer before this one made, its uninstaller in the root, goes whole on
+// a reinstall.
+TEST_F(UninstallTest, ReinstallRemovesAnInstallationWithItsUninstallerInTheRoot) {
+  Install();
+  ASSERT_TRUE(MoveFileW(InstalledUninstaller().c_str(), kRootUninstaller));
+  RemoveTree(PublisherFolder());
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
+  EXPECT_FALSE(Exists(kRoot));
+  EXPECT_FALSE(AppsEntryExists());
+  EXPECT_EQ(RecordValue(L"installer").value().bytes, Dword(0));
 }
 
 // A running brisel.exe keeps every answer from leaving half an installation: it stays whole with
@@ -313,7 +330,7 @@ TEST_F(UninstallTest, UninstallerStartedWhileTheInstallerRunsSaysSoAndEnds) {
   EXPECT_EQ(refused->text, L"安装程序正在运行，请稍后再试。") << "nor shows its question";
   driver::PressButton(*refused, IDOK);
   EXPECT_TRUE(uninstaller_.WaitForExit());
-  EXPECT_TRUE(Exists(kUninstaller) && AppsEntryExists());
+  EXPECT_TRUE(Exists(InstalledUninstaller()) && AppsEntryExists());
 }
 
 // A Chinese root on a Western Windows: Settings shows the entry's texts as they are, and its

@@ -3,11 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <sstream>
+#include <thread>
 
 #include "runtime/files.h"
 #include "runtime/run_log_for_testing.h"
+#include "runtime/scoped_handle.h"
 #include "runtime/text.h"
 #include "test_support.h"
 
@@ -73,20 +77,47 @@ TEST(RunLog, WritesTheRunsFactsAndEventsAsStampedUtf8Lines) {
 }
 
 // Which logs give way is the format's choice (tested on the host); here, that they really go,
-// this run's own log counted among the ten, and another kind's stays.
-TEST(RunLog, DeletesTheOldLogsOfItsKindBeyondTen) {
+// this run's own log counted among the ten, and another kind's stays. The oldest is a second name
+// of a file outside the folder, which a program of the user could plant there: it stays.
+TEST(RunLog, DeletesTheOldLogsOfItsKindBeyondTenButNoLink) {
   const RedirectedTemporaryFolder temporary;
   ASSERT_TRUE(CreateDirectoryA(temporary.LogFolder().c_str(), nullptr));
+  const std::string outside = temporary.Directory().Inside("system-file");
+  ASSERT_TRUE(WriteFile(outside, {ToBytes("kept")}));
+  const std::string link = temporary.LogFolder() + "\\setup-20200109-120000-7.log";
+  ASSERT_TRUE(CreateHardLinkA(link.c_str(), outside.c_str(), nullptr));
   for (int day = 10; day <= 20; ++day) {
     ASSERT_TRUE(WriteFile(
         temporary.LogFolder() + "\\setup-202001" + std::to_string(day) + "-120000-7.log", {}));
   }
   ASSERT_TRUE(WriteFile(temporary.LogFolder() + "\\uninstall-20200101-000000-1.log", {}));
   OpenRunLog("setup", "brisel", "1.0.0.0");
+  CloseRunLog(0);
   const std::vector<std::string> names = temporary.LogNames();
-  EXPECT_EQ(names.size(), 11u);
-  EXPECT_EQ(names.front(), "setup-20200112-120000-7.log");
+  ASSERT_EQ(names.size(), 12u);
+  EXPECT_EQ(names[0], "setup-20200109-120000-7.log");
+  EXPECT_EQ(names[1], "setup-20200112-120000-7.log");
   EXPECT_EQ(names.back(), "uninstall-20200101-000000-1.log");
+  EXPECT_EQ(testing::ReadWholeFile(outside), "kept");
+}
+
+// A slow temporary folder (a network profile) never holds up a caller; the run's end writes all.
+TEST(RunLog, ACallerNeverWaitsForTheDisk) {
+  const RedirectedTemporaryFolder temporary;
+  const ScopedHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HoldRunLogWritesForTesting(gate.Get());
+  OpenRunLog("setup", "brisel", "1.0.0.0");
+  const ScopedHandle logged(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread caller([&] {
+    for (int line = 0; line < 100; ++line) Log("a line while the disk is slow");
+    SetEvent(logged.Get());
+  });
+  EXPECT_EQ(WaitForSingleObject(logged.Get(), 10000), WAIT_OBJECT_0) << "while nothing is written";
+  SetEvent(gate.Get());
+  caller.join();
+  HoldRunLogWritesForTesting(nullptr);
+  CloseRunLog(0);
+  EXPECT_EQ(Unstamped(temporary.OnlyLog()).size(), 105u);
 }
 
 // Every call of an unwritable log returns as if nothing happened, and nothing is written
@@ -109,12 +140,28 @@ TEST(RunLog, WithoutAWritableFolderEveryCallIsSilent) {
   EXPECT_FALSE(PathExists(missing));
 }
 
-TEST(RunLog, TakesOnlyAPlainFolder) {
+// Wine makes no junctions or symbolic links and gives every file the user's SID as its owner:
+// the folder's and the entries' judgements are tested on what the handle reports.
+TEST(RunLog, TakesOnlyAPlainFolderOfTheUserOrTheAdministratorsAndDeletesOnlyPlainFiles) {
   EXPECT_TRUE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_TRUE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
   EXPECT_FALSE(IsUsableLogFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
   EXPECT_FALSE(IsUsableLogFolder(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_FALSE(IsUsableLogFolder(INVALID_FILE_ATTRIBUTES));
+
+  PSID user = nullptr, administrators = nullptr, users = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-1-2-3-1001", &user) &&
+              ConvertStringSidToSidW(L"S-1-5-32-544", &administrators) &&
+              ConvertStringSidToSidW(L"S-1-5-32-545", &users));
+  EXPECT_TRUE(IsTrustedLogFolderOwner(user, user));
+  EXPECT_TRUE(IsTrustedLogFolderOwner(administrators, user));
+  EXPECT_FALSE(IsTrustedLogFolderOwner(users, user)) << "the Users group, as any other account";
+  for (PSID sid : {user, administrators, users}) LocalFree(sid);
+
+  EXPECT_TRUE(IsPlainLogFile(FILE_ATTRIBUTE_ARCHIVE, 1));
+  EXPECT_FALSE(IsPlainLogFile(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1))
+      << "a symbolic link among the logs";
+  EXPECT_FALSE(IsPlainLogFile(FILE_ATTRIBUTE_ARCHIVE, 2)) << "a second name of another file";
 }
 
 TEST(LoggedStep, LogsItsStartThenItsResultDurationAndError) {

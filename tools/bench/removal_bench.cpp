@@ -6,6 +6,8 @@
 // removal_bench.exe --dist DIR --files N --bytes B
 //   DIR holds VeltraneSetup.exe and lib\7z.exe (the real extractor); the installation made gets N
 //   files more in brisel\, B bytes in all (sparse where the file system makes them so).
+#include <shlobj.h>
+
 #include <map>
 
 #include "measures.h"
@@ -16,7 +18,6 @@ namespace {
 
 constexpr int kFilesPerFolder = 100;
 constexpr wchar_t kProgramFolder[] = L"C:\\Quorvale\\brisel";
-constexpr wchar_t kUninstaller[] = L"C:\\Quorvale\\uninstall.exe";
 constexpr DWORD kAnswerPoll = 20;
 
 HWND ControlOf(HWND window, ui::Control id) {
@@ -120,7 +121,10 @@ std::optional<Watch> ClickOverOldFolder(const std::wstring& dist) {
 }
 
 std::optional<Watch> Uninstall() {
-  auto uninstaller = driver::Start(std::wstring(L"\"") + kUninstaller + L"\"", L"C:\\");
+  wchar_t programFiles[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+  auto uninstaller = driver::Start(
+      std::wstring(L"\"") + programFiles + L"\\Veltrane\\brisel\\uninstall.exe\"", L"C:\\");
   if (!uninstaller) return std::nullopt;
   const auto question = driver::WaitForMessageBox(uninstaller->Id());
   if (!question) return std::nullopt;

@@ -233,7 +233,8 @@ int Uninstall() {
   const auto code = uninstaller->WaitForExit();
   Say(code ? L"The uninstaller ended with exit code " + std::to_wstring(*code)
            : std::wstring(L"The uninstaller did not end"));
-  // Its copy in the temporary folder removes uninstall.exe and the emptied root afterwards.
+  // The root goes with the program folder; its copy removes uninstall.exe and its folder under
+  // Program Files afterwards.
   const bool rootGone = driver::WaitUntil(
       [] { return GetFileAttributesW(L"C:\\Quorvale") == INVALID_FILE_ATTRIBUTES; });
   ShowRecord();
