@@ -20,6 +20,7 @@
 #include "runtime/process.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
+#include "ui/busy.h"
 #include "ui/progress_window.h"
 
 namespace app {
@@ -109,6 +110,7 @@ int Uninstall(const std::string& directory) {
   // Up within a moment of OK, until the last box has been answered; the boxes stand on it. Without
   // it the removal runs all the same, and the boxes still tell how it ended.
   ui::ProgressWindow window;
+  ui::SetStepReason(kRemoving);
   if (window.Create(GetModuleHandleW(nullptr), kCaption, kRemoving)) {
     runtime::SetDefaultMessageBoxOwner(window.Window());
   }
