@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/progress.h"
 #include "ui/controls.h"
 
 namespace ui {
