@@ -15,8 +15,9 @@ namespace runtime {
 namespace {
 
 // Large enough that the pieces cost nothing beside the medium's time, small enough that a bar
-// moves several times a second on a slow one.
-constexpr DWORD kPieceSize = DWORD{4} << 20;
+// moves several times a second on a slow one and that the buffer keeps the peak of private memory
+// near the idle one.
+constexpr DWORD kPieceSize = DWORD{1} << 20;
 // The file's headers (MS-DOS stub, PE header, section table) lie within its first page.
 constexpr DWORD kHeaderBytes = 4096;
 
