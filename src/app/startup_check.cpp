@@ -45,8 +45,11 @@ int RequireIntactPayload() {
   const bool ended =
       checked.done.load(std::memory_order_relaxed) == checked.total.load(std::memory_order_relaxed);
   const int removalFrom = ended ? 0 : kCheckShare;
-  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &checked, 0, removalFrom},
-                   app::PayloadVerificationToAwait(), INFINITE);
+  // No worker: the check ran as the program started.
+  if (const HANDLE worker = app::PayloadVerificationToAwait(); worker != nullptr) {
+    ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &checked, 0, removalFrom}, worker,
+                     INFINITE);
+  }
   switch (app::PayloadCheckResult()) {
     case app::PayloadCheck::kIntact:
       runtime::Log("payload check: intact");
