@@ -1,13 +1,9 @@
 // A step on a window of the test's own, whose procedure has no busy checks of its own: what the
 // step itself keeps from its controls and its window.
-// windows.h first: commctrl.h builds on its types.
-// clang-format off
-#include <windows.h>
-#include <commctrl.h>
-// clang-format on
 #include "ui/busy.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "runtime/scoped_handle.h"
 #include "ui/busy_for_testing.h"
