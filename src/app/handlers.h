@@ -4,10 +4,15 @@
 // Ends the installer with the exit code, its log's last line first, running the exit clean-up.
 [[noreturn]] void EndInstaller(int exitCode);
 
-// Waits, the window live and its bar (when shown) moving, for the check of the payload against
-// the build's checksum; a damaged payload is told and ends the installer with exit code 1, nothing
-// touched.
-void RequireIntactPayload();
+// Tells that the installer's file cannot be read, logging the read's error, and ends the
+// installer with exit code 1.
+[[noreturn]] void EndUnreadable(unsigned long error);
+
+// Shows the Preparing look and waits, the window live, for the check of the payload against the
+// build's checksum; a damaged or unreadable payload is told and ends the installer with exit code
+// 1, nothing touched. The bar measures the check and the removal after it as one: the step of the
+// bar the removal starts from.
+[[nodiscard]] int RequireIntactPayload();
 
 // Created event: detects an earlier installation and offers to reinstall.
 void StartupCheck();

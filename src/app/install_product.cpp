@@ -23,6 +23,7 @@
 #include "runtime/log_format.h"
 #include "runtime/payload.h"
 #include "runtime/run_log.h"
+#include "ui/busy.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -49,7 +50,7 @@ class Installation {
   [[nodiscard]] bool HasRoom() {
     std::uint64_t freed = 0;
     const auto measure = [&] { freed = fs::TreeSize(texts_.oldFolder); };
-    ui::RunLive(nullptr, measure);
+    ui::RunWhileLive(ui::MainWindow(), {}, measure);
     // The archive, its unpacked files and the uninstaller lie on the volume together before the
     // archive is deleted, once the old program folder is gone.
     const std::uint64_t all = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
@@ -59,6 +60,7 @@ class Installation {
     runtime::Log("install root " + root_ + ", need " + runtime::DecimalText(need) +
                  " bytes, free " + (space ? runtime::DecimalText(*space) + " bytes" : "unknown"));
     if (!space || *space >= need) return true;
+    ui::ShowLook(ui::Look::Settings);
     Stop(app::DiskSpaceShortMessage(need, *space).c_str());
     return false;
   }
@@ -77,15 +79,16 @@ class Installation {
     const bool made = fs::CreateDirectoryPath(root_);
     making.End(made, made ? ERROR_SUCCESS : GetLastError());
     if (made) return true;
+    ui::ShowLook(ui::Look::Settings);
     Fail(app::kDirectoryFailed);
     return false;
   }
 
-  // Removes an old program folder as a whole; false when the user gave up or it failed.
-  [[nodiscard]] bool RemoveOldFolder() {
-    ui::ShowLook(ui::Look::Preparing);
+  // Removes an old program folder as a whole, its bar filled from the step `barFrom` on; false
+  // when the user gave up or it failed. Ends the Preparing look.
+  [[nodiscard]] bool RemoveOldFolder(int barFrom) {
     const fs::RemovalReport removal = app::RemoveProgramFolder(
-        root_, {ui::MainWindow(), ui::ProgressBar()}, &app::AskToRetryWhileProgramRuns);
+        root_, {ui::MainWindow(), ui::ProgressBar(), barFrom}, &app::AskToRetryWhileProgramRuns);
     ui::ShowLook(ui::Look::Settings);
     if (removal.result == fs::WholeRemoval::kFailed) {
       Stop(app::RemovalFailedMessage(removal).c_str());
@@ -98,8 +101,12 @@ class Installation {
 
   // Writes the archive and has the extractor unpack it; false after a failure's clean-up.
   [[nodiscard]] bool Unpack() {
-    switch (app::WriteAndUnpack(texts_.archivePath,
-                                app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_)) {
+    const app::UnpackReport unpacked = app::WriteAndUnpack(
+        texts_.archivePath, app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_);
+    switch (unpacked.result) {
+      case app::UnpackResult::ReadFailed:
+        Fail(nullptr);
+        EndUnreadable(unpacked.readError);
       case app::UnpackResult::WriteFailed:
         Fail(app::kArchiveWriteFailed);
         return false;
@@ -130,7 +137,7 @@ class Installation {
       programBytes = fs::TreeSize(texts_.oldFolder);
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
-    ui::RunLive(nullptr, finish);
+    ui::RunWhileLive(ui::MainWindow(), {}, finish);
     ui::ShowLook(ui::Look::Done);
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
@@ -160,7 +167,7 @@ class Installation {
       (void)fs::DeleteTree(texts_.oldFolder);
       for (const std::string& level : made_) (void)fs::RemoveEmptyDirectory(level);
     };
-    ui::RunLive(nullptr, takeBack);
+    ui::RunWhileLive(ui::MainWindow(), {}, takeBack);
     Stop(message);
   }
 
@@ -174,13 +181,12 @@ class Installation {
 
 void InstallProduct() {
   const bool desktopShortcut = ui::IsChecked(Control::选择框1);
-  ui::ShowLook(ui::Look::Preparing);
-  RequireIntactPayload();
-  ui::ShowLook(ui::Look::Settings);
+  // One Preparing look from the payload's check to the old folder's removal.
+  const int removalFrom = RequireIntactPayload();
   Installation installation;
   app::InstallRoot() = installation.Root();
-  if (installation.HasRoom() && installation.MakeRoot() && installation.RemoveOldFolder() &&
-      installation.Unpack()) {
+  if (installation.HasRoom() && installation.MakeRoot() &&
+      installation.RemoveOldFolder(removalFrom) && installation.Unpack()) {
     installation.Finish(desktopShortcut);
   }
 }

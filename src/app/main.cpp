@@ -13,6 +13,7 @@
 #include "runtime/dialogs.h"
 #include "runtime/run_log.h"
 #include "runtime/shell.h"
+#include "ui/busy.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -20,6 +21,8 @@ namespace {
 // The installer ended without a window: it could not be made, or another installer or the
 // uninstaller runs.
 constexpr int kExitWithoutWindow = 1;
+// What Windows shows of the installer when a logoff or shutdown waits for one of its steps.
+constexpr char kStepReason[] = "正在安装 brisel……";
 
 // The installer's run from its start to the end of its message loop: the exit code.
 int RunInstaller(HINSTANCE instance) {
@@ -42,6 +45,7 @@ int RunInstaller(HINSTANCE instance) {
   std::atexit(app::ReleaseInstallRoot);
   // While the user reads the window; the first step that would change anything waits for it.
   app::StartPayloadVerification();
+  ui::SetStepReason(kStepReason);
   const ui::EventBindings bindings{&StartupCheck, &InstallProduct, &ChooseInstallPath,
                                    &LaunchAndExit};
   if (!ui::CreateMainWindow(instance, bindings)) return kExitWithoutWindow;

@@ -21,6 +21,8 @@ inline constexpr char kRegistryFailed[] =
 inline constexpr char kChooseValidPath[] = "请选择正确的安装路径！";
 // The payload does not match the checksum the build recorded: the download or the disk damaged it.
 inline constexpr char kInstallerDamaged[] = "安装程序已损坏，请重新下载后再安装。";
+// The installer's own file cannot be read: its medium fails (a dropped share, a pulled stick).
+inline constexpr char kInstallerUnreadable[] = "无法读取安装程序，请将它复制到本机磁盘后再运行。";
 
 // Error icon with OK (failures); with OK and Cancel (the reinstall question).
 inline constexpr int kErrorStyle = MB_ICONERROR;

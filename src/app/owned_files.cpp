@@ -33,7 +33,7 @@ fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view, b
   const auto remove = [&] { report = fs::RemoveTreeWhole(folder, &progress); };
   do {
     const runtime::LoggedStep step("removal of " + folder);
-    ui::RunWhileLive(view.window, view.bar, &progress, remove);
+    ui::RunWhileLive(view.window, {view.bar, &progress, view.barFrom}, remove);
     step.End(report.result == fs::WholeRemoval::kRemoved, report.error);
     runtime::Log(RemovalOutcome(report, progress));
   } while (report.result == fs::WholeRemoval::kInUse && retry());

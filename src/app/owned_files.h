@@ -16,10 +16,11 @@ inline constexpr char kProgramRunning[] = "brisel 正在运行，请先关闭 br
 inline constexpr int kProgramRunningStyle = MB_ICONERROR | MB_RETRYCANCEL;
 
 // Where a removal is watched: a window that stays live meanwhile, and the bar in it that shows
-// the files removed of those found.
+// the files removed of those found, filling it from the step `barFrom` on.
 struct RemovalView {
   HWND window;
   HWND bar;
+  int barFrom = 0;
 };
 
 // Removes the program folder of the installation in `root` (ending in a backslash) as a whole,

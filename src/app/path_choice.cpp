@@ -11,20 +11,16 @@
 #include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
 #include "runtime/shell.h"
+#include "ui/busy.h"
 #include "ui/main_window.h"
 
 namespace {
 
-constexpr int kLaunchGraceMilliseconds = 2500;
-
-// Set once the finish button has been pressed: the wait before the end still handles messages,
-// and nothing pressed meanwhile may start a second launch or a folder dialog.
-bool g_finishing = false;
+constexpr DWORD kLaunchGraceMilliseconds = 2500;
 
 }  // namespace
 
 void ChooseInstallPath(int, int, int) {
-  if (g_finishing) return;
   std::string& root = app::InstallRoot();
   // A cancelled pick empties the root, so the next install reads the path box again.
   root = runtime::ChooseFolder("请选择安装目录");
@@ -37,12 +33,12 @@ void ChooseInstallPath(int, int, int) {
 }
 
 void LaunchAndExit() {
-  if (g_finishing) return;
-  g_finishing = true;
   const std::string program = ui::GetEditText(ui::Control::编辑框1);
   runtime::Log("start of the program " + program);
   (void)app::LaunchAsDesktopUser(program);
-  runtime::Wait(kLaunchGraceMilliseconds);
+  // A step like any other: the window stays live, and nothing pressed meanwhile starts a second
+  // launch or a folder dialog.
+  ui::RunWhileLive(ui::MainWindow(), {}, nullptr, kLaunchGraceMilliseconds);
   runtime::CloseRunLog(0);
   // Ends outright: no further event handling and no exit clean-up.
   const runtime::ScopedHandle self(OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId()));

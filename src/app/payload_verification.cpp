@@ -1,14 +1,11 @@
 #include "app/payload_verification.h"
 
-#include <windows.h>
-
-#include <algorithm>
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 
 #include "runtime/bytes.h"
 #include "runtime/crc32.h"
+#include "runtime/image_file.h"
 #include "runtime/payload.h"
 #include "runtime/scoped_handle.h"
 
@@ -16,31 +13,33 @@ namespace app {
 
 namespace {
 
-// The archive is read in pieces of this size, so that the progress moves several times a second
-// even on a slow machine, at no measurable cost to the checksum.
-constexpr std::size_t kPieceSize = 1024 * 1024;
-// The check needs little stack: reserving 64 KiB instead of the default megabyte leaves the address
-// space to a 32-bit image that may hold 1.7 GB of payload.
+// The check needs little stack beside its read buffer on the heap: reserving 64 KiB instead of the
+// default megabyte leaves the address space to a 32-bit image that may hold 1.7 GB of payload.
 constexpr SIZE_T kWorkerStackSize = 64 * 1024;
 
 runtime::Progress g_progress;
-std::atomic<bool> g_intact{false};
+// The worker publishes what it came to with release, the waiting thread reads it with acquire.
+std::atomic<PayloadCheck> g_result{PayloadCheck::kDamaged};
+std::atomic<unsigned long> g_readError{0};
 // The worker; no handle when the check ran on the starting thread. Set before any other thread
 // asks for the result, then only read.
 runtime::ScopedHandle g_worker;
 
-// Reads the archive where it is mapped in the image: no copy of it, so no private memory, only
-// pages of the exe file itself.
+// Reads the archive through the installer's file, once: a medium that fails gives an error value
+// here, where a read of the mapped image would end the process.
 DWORD WINAPI VerifyPayload(void*) {
-  const runtime::ByteView archive = runtime::PayloadArchive();
   std::uint32_t crc = runtime::kCrc32OfNothing;
-  for (std::size_t at = 0; at < archive.size();) {
-    const runtime::ByteView piece = archive.subspan(at, std::min(kPieceSize, archive.size() - at));
+  const auto sum = [&crc](runtime::ByteView piece) {
     crc = runtime::UpdateCrc32(crc, piece);
-    at += piece.size();
-    g_progress.done.store(at, std::memory_order_relaxed);
-  }
-  g_intact.store(crc == runtime::PayloadChecksum(), std::memory_order_release);
+    g_progress.done.fetch_add(piece.size(), std::memory_order_relaxed);
+    return true;
+  };
+  const runtime::ImageReadReport read = runtime::ReadFromImageFile(runtime::PayloadArchive(), sum);
+  g_readError.store(read.error, std::memory_order_relaxed);
+  g_result.store(read.outcome != runtime::ImageRead::kRead ? PayloadCheck::kUnreadable
+                 : crc == runtime::PayloadChecksum()       ? PayloadCheck::kIntact
+                                                           : PayloadCheck::kDamaged,
+                 std::memory_order_release);
   return 0;
 }
 
@@ -61,14 +60,14 @@ void StartPayloadVerification() {
 
 const runtime::Progress& PayloadVerificationProgress() { return g_progress; }
 
-bool AwaitIntactPayload() {
+HANDLE PayloadVerificationToAwait() {
   // A thread's handle stays signalled once it has ended: later waits return at once.
-  if (g_worker.Valid()) {
-    // Someone waits now: the check goes on at normal priority, not behind other programs.
-    (void)SetThreadPriority(g_worker.Get(), THREAD_PRIORITY_NORMAL);
-    WaitForSingleObject(g_worker.Get(), INFINITE);
-  }
-  return g_intact.load(std::memory_order_acquire);
+  if (g_worker.Valid()) (void)SetThreadPriority(g_worker.Get(), THREAD_PRIORITY_NORMAL);
+  return g_worker.Get();
 }
+
+PayloadCheck PayloadCheckResult() { return g_result.load(std::memory_order_acquire); }
+
+unsigned long PayloadReadError() { return g_readError.load(std::memory_order_relaxed); }
 
 }  // namespace app

@@ -12,14 +12,18 @@
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/run_log.h"
+#include "runtime/text.h"
+#include "ui/busy.h"
 #include "ui/main_window.h"
 
 namespace {
 
 // The old installation could not be removed: it stays recorded, and the installer ends.
 constexpr int kExitRemovalFailed = 1;
-// The payload is damaged: nothing was touched, and the installer ends.
+// The payload is damaged or cannot be read: nothing was touched, and the installer ends.
 constexpr int kExitDamaged = 1;
+// The share of the Preparing bar the payload check fills when it has not ended by then.
+constexpr int kCheckShare = ui::kProgressSteps / 4;
 
 }  // namespace
 
@@ -28,12 +32,34 @@ void EndInstaller(int exitCode) {
   std::exit(exitCode);  // runs the exit clean-up, then ends the process
 }
 
-void RequireIntactPayload() {
-  bool intact = false;
-  const auto await = [&intact] { intact = app::AwaitIntactPayload(); };
-  ui::RunLive(&app::PayloadVerificationProgress(), await);
-  runtime::Log(intact ? "payload check: intact" : "payload check: damaged, its CRC-32 differs");
-  if (intact) return;
+void EndUnreadable(unsigned long error) {
+  runtime::LogFailure("installer read", error);
+  app::ShowError(app::kInstallerUnreadable);
+  EndInstaller(kExitDamaged);
+}
+
+int RequireIntactPayload() {
+  ui::SetProgress(0, 0);
+  ui::ShowLook(ui::Look::Preparing);
+  const runtime::Progress& checked = app::PayloadVerificationProgress();
+  const bool ended =
+      checked.done.load(std::memory_order_relaxed) == checked.total.load(std::memory_order_relaxed);
+  const int removalFrom = ended ? 0 : kCheckShare;
+  // No worker: the check ran as the program started.
+  if (const HANDLE worker = app::PayloadVerificationToAwait(); worker != nullptr) {
+    ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &checked, 0, removalFrom}, worker,
+                     INFINITE);
+  }
+  switch (app::PayloadCheckResult()) {
+    case app::PayloadCheck::kIntact:
+      runtime::Log("payload check: intact");
+      return removalFrom;
+    case app::PayloadCheck::kUnreadable:
+      EndUnreadable(app::PayloadReadError());
+    case app::PayloadCheck::kDamaged:
+      break;
+  }
+  runtime::Log("payload check: damaged, its CRC-32 differs");
   app::ShowError(app::kInstallerDamaged);
   EndInstaller(kExitDamaged);
 }
@@ -59,14 +85,13 @@ void StartupCheck() {
   // read while the old shortcut still leads into a folder that exists.
   ui::SetChecked(ui::Control::选择框1, HasDesktopShortcutInto(oldRoot));
   // The bar shows the payload's check, then the old folder's removal.
-  ui::ShowLook(ui::Look::Preparing);
-  RequireIntactPayload();
+  const int removalFrom = RequireIntactPayload();
   // The program folder goes as a whole before anything else, or nothing does: while brisel runs,
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:
   // a user's own files beside them stay, and so does a root that still holds any.
   const fs::RemovalReport removal = RemoveProgramFolder(
-      oldRoot, {ui::MainWindow(), ui::ProgressBar()}, &AskToRetryWhileProgramRuns);
+      oldRoot, {ui::MainWindow(), ui::ProgressBar(), removalFrom}, &AskToRetryWhileProgramRuns);
   ui::ShowLook(ui::Look::Settings);
   if (removal.result == fs::WholeRemoval::kInUse) EndInstaller(0);
   if (removal.result == fs::WholeRemoval::kFailed) {

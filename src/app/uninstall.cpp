@@ -22,6 +22,7 @@
 #include "runtime/protected_copy.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
+#include "ui/busy.h"
 #include "ui/progress_window.h"
 
 namespace app {
@@ -124,6 +125,7 @@ int Uninstall(const std::string& root) {
   // Up within a moment of OK, until the last box has been answered; the boxes stand on it. Without
   // it the removal runs all the same, and the boxes still tell how it ended.
   ui::ProgressWindow window;
+  ui::SetStepReason(kRemoving);
   if (window.Create(GetModuleHandleW(nullptr), kCaption, kRemoving)) {
     runtime::SetDefaultMessageBoxOwner(window.Window());
   }

@@ -5,14 +5,15 @@
 #include <string_view>
 
 #include "app/unpack_progress.h"
-#include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/image_file.h"
 #include "runtime/log_format.h"
 #include "runtime/long_path.h"
 #include "runtime/payload.h"
 #include "runtime/process.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
+#include "ui/busy.h"
 #include "ui/main_window.h"
 
 namespace app {
@@ -107,22 +108,23 @@ bool RunExtractor(const std::string& commandLine, const std::string& root,
 
 }  // namespace
 
-UnpackResult WriteAndUnpack(const std::string& archivePath, const std::string& commandLine,
+UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& commandLine,
                             const std::string& root) {
   runtime::Progress progress;
   ui::SetProgress(0, runtime::PayloadArchive().size());
   ui::ShowLook(ui::Look::Writing);
-  bool written = false;
-  DWORD writeError = ERROR_SUCCESS;
-  // Straight from the constant data: the archive is never copied or unpacked here.
+  runtime::ImageReadReport written;
+  // Through a buffer from the installer's file: a failing medium is an error, never a crash.
   const auto write = [&] {
-    written = runtime::WriteFile(archivePath, {runtime::PayloadArchive()}, &progress);
-    if (!written) writeError = GetLastError();
+    written = runtime::WriteFromImageFile(archivePath, runtime::PayloadArchive(), &progress);
   };
   const runtime::LoggedStep writing("archive write " + archivePath);
-  ui::RunLive(&progress, write);
-  writing.End(written, writeError);
-  if (!written) return UnpackResult::WriteFailed;
+  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, write);
+  writing.End(written.outcome == runtime::ImageRead::kRead, written.error);
+  if (written.outcome == runtime::ImageRead::kReadFailed) {
+    return {UnpackResult::ReadFailed, written.error};
+  }
+  if (written.outcome == runtime::ImageRead::kStopped) return {UnpackResult::WriteFailed};
 
   const std::uint64_t total = runtime::PayloadUnpackedSize();
   progress.Restart(total);
@@ -130,10 +132,10 @@ UnpackResult WriteAndUnpack(const std::string& archivePath, const std::string& c
   ui::ShowLook(ui::Look::Unpacking);
   bool unpacked = false;
   const auto unpack = [&] { unpacked = RunExtractor(commandLine, root, progress); };
-  ui::RunLive(&progress, unpack);
-  if (!unpacked) return UnpackResult::UnpackFailed;
+  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, unpack);
+  if (!unpacked) return {UnpackResult::UnpackFailed};
   ui::SetProgress(total, total);
-  return UnpackResult::Unpacked;
+  return {UnpackResult::Unpacked};
 }
 
 }  // namespace app

@@ -5,15 +5,22 @@
 
 namespace app {
 
-enum class UnpackResult { Unpacked, WriteFailed, UnpackFailed };
+enum class UnpackResult { Unpacked, ReadFailed, WriteFailed, UnpackFailed };
 
-// Writes the payload archive to `archivePath` on a worker thread in the Writing look, the bar
-// moving with the bytes written; then, in the Unpacking look, runs the extractor's `commandLine`
-// hidden and waits for it, the bar moving with the bytes unpacked into `root` (full once the
-// extractor succeeded). The window handles its messages all along and ignores what would start
-// another step. WriteFailed when the archive could not be written, UnpackFailed when the extractor
-// could not be started or ended with an exit code other than 0.
-[[nodiscard]] UnpackResult WriteAndUnpack(const std::string& archivePath,
+// What WriteAndUnpack came to, with the Win32 error of the read that failed for ReadFailed.
+struct UnpackReport {
+  UnpackResult result;
+  unsigned long readError = 0;
+};
+
+// Writes the payload archive to `archivePath` on a worker thread in the Writing look, read from the
+// installer's own file, the bar moving with the bytes written; then, in the Unpacking look, runs
+// the extractor's `commandLine` hidden and waits for it, the bar moving with the bytes unpacked
+// into `root` (full once the extractor succeeded). The window handles its messages all along and
+// ignores what would start another step. ReadFailed when the installer's file could not be read,
+// WriteFailed when the archive could not be written, UnpackFailed when the extractor could not be
+// started or ended with an exit code other than 0.
+[[nodiscard]] UnpackReport WriteAndUnpack(const std::string& archivePath,
                                           const std::string& commandLine, const std::string& root);
 
 }  // namespace app

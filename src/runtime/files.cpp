@@ -44,8 +44,7 @@ std::vector<ScopedHandle>& OpenFiles() {
   return files;
 }
 
-// Large enough that the pieces cost nothing beside the disk's time, small enough that a progress
-// bar moves several times a second on a slow disk.
+// Large enough that the pieces cost nothing beside the disk's time.
 constexpr std::size_t kWritePiece = std::size_t{8} << 20;
 
 }  // namespace
@@ -77,16 +76,11 @@ bool PathExists(std::string_view path) {
   return FileEnumerator(GbkToWide(path)).NextAny(first);
 }
 
-bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts, Progress* progress) {
+bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
   if (path.empty()) return false;
   ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
-  if (progress != nullptr) {
-    std::uint64_t total = 0;
-    for (ByteView part : parts) total += part.size();
-    progress->Restart(total);
-  }
   for (ByteView part : parts) {
     while (!part.empty()) {
       const ByteView piece = part.first(std::min(part.size(), kWritePiece));
@@ -96,7 +90,6 @@ bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts, Pro
           written != piece.size()) {
         return false;
       }
-      if (progress != nullptr) progress->done.fetch_add(written, std::memory_order_relaxed);
       part = part.subspan(piece.size());
     }
   }

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "runtime/bytes.h"
-#include "runtime/progress.h"
 
 namespace runtime {
 
@@ -24,11 +23,9 @@ namespace runtime {
 [[nodiscard]] bool PathExists(std::string_view path);
 
 // Creates or truncates the file and writes the arrays back to back, straight from where they lie,
-// in pieces of a few MiB, counting in `progress` (when given) the bytes written of the total.
-// False for an empty path (nothing touched), when the file cannot be created, or when a write
-// fails (bytes written before the failure stay).
-[[nodiscard]] bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts,
-                             Progress* progress = nullptr);
+// in pieces of a few MiB. False for an empty path (nothing touched), when the file cannot be
+// created, or when a write fails (bytes written before the failure stay).
+[[nodiscard]] bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts);
 
 // How OpenFile opens: 1 read, 2 write, 3 read and write (these three need an existing file),
 // 4 write to a file created afresh, 5 write and 6 read and write to a file created if missing and

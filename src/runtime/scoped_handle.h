@@ -37,10 +37,14 @@ class GenericScopedHandle {
   // Gives the handle up without closing it; the owner holds none afterwards.
   [[nodiscard]] Handle Release() { return std::exchange(handle_, Traits::kInvalid); }
 
-  // Closes the handle held, if any, and holds `handle` instead.
+  // Closes the handle held, if any, and holds `handle` instead; the thread's last error stays.
   void Reset(Handle handle = Traits::kInvalid) {
     const Handle old = std::exchange(handle_, handle);
-    if (Traits::IsValid(old) && old != handle) traits_.Close(old);
+    if (Traits::IsValid(old) && old != handle) {
+      const DWORD lastError = GetLastError();
+      traits_.Close(old);
+      SetLastError(lastError);
+    }
   }
 
  private:

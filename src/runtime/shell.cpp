@@ -42,24 +42,4 @@ void OpenWithShell(int verb, std::string_view file, std::string_view parameters,
                 OptionalText(directoryText), show);
 }
 
-void Wait(int milliseconds) {
-  if (milliseconds <= 0) return;
-  const DWORD start = GetTickCount();
-  const auto duration = static_cast<DWORD>(milliseconds);
-  // Unsigned differences stay right when the tick count wraps around.
-  for (DWORD elapsed = 0; elapsed < duration; elapsed = GetTickCount() - start) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(message.wParam));
-        return;
-      }
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    // Sleep until a message arrives or the time is up, instead of spinning.
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, duration - elapsed, QS_ALLINPUT);
-  }
-}
-
 }  // namespace runtime

@@ -1,6 +1,5 @@
 #pragma once
-// Handing files to the shell, and waiting while the program's windows stay awake: the two steps
-// that end an installation.
+// Handing files to the shell.
 
 #include <string_view>
 
@@ -20,10 +19,5 @@ void EnterShellApartment();
 // the show mode (0 or any value outside 1..6: normal). Failures are not reported.
 void OpenWithShell(int verb, std::string_view file, std::string_view parameters = {},
                    std::string_view directory = {}, int showMode = 0);
-
-// Waits the given time while handling the thread's window messages, so its windows keep painting
-// and answering. Returns at once for 0 or less, and early when a quit message arrives (which it
-// posts again for the message loop).
-void Wait(int milliseconds);
 
 }  // namespace runtime

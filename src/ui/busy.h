@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "runtime/progress.h"
 
@@ -17,27 +18,42 @@ inline constexpr int kProgressSteps = 10000;
 // Sets a progress bar of kProgressSteps to `done` of `total` (empty for a total of 0).
 void SetProgressBar(HWND bar, std::uint64_t done, std::uint64_t total);
 
-// Runs `work(context)` on a worker thread and handles this thread's messages until it has ended,
-// showing `shown` in `bar` at least every 100 ms when both are given. Meanwhile clicks and keys on
-// the controls are dropped, and closing `window` is ignored (its close button greyed); input still
-// queued when the work ends is dropped too, so that nothing lands on the control that has taken
-// a clicked one's place. Where no thread can be had, the work runs on this thread.
-void RunWhileLive(HWND window, HWND bar, const runtime::Progress* shown, void (*work)(void*),
-                  void* context);
+// What a step shows of its progress: `progress` in `bar`, filling the bar's steps from `from` to
+// `to`. The bar never moves back while a step runs, so stages of one look given ranges that follow
+// one another make one measure. Without a bar or a progress nothing is shown.
+struct Meter {
+  HWND bar = nullptr;
+  const runtime::Progress* progress = nullptr;
+  int from = 0;
+  int to = kProgressSteps;
+};
+
+// The reason (GBK) the program gives Windows for holding back a logoff or shutdown while a step
+// runs, such as "正在安装 brisel……". Set once, before the first step.
+void SetStepReason(std::string_view gbk);
+
+// A step: handles this thread's messages until `awaited` is signalled or `timeout` milliseconds
+// have passed (a null handle: only the time; INFINITE: no limit), showing `meter` at least every
+// 100 ms. Meanwhile clicks and keys on the controls are dropped, `window`'s edit boxes are
+// read-only (restored as they were after), closing `window` is ignored (its close button greyed)
+// and it answers a logoff or shutdown with FALSE, having given Windows the step's reason. Input
+// still queued when the step ends is dropped too, so that nothing lands on the control that has
+// taken a clicked one's place. Should the wait itself fail, it waits on without the messages.
+void RunWhileLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout);
+
+// A step whose work `work(context)` runs on a worker thread, awaited as above; where no thread can
+// be had, the work runs on this thread.
+void RunWhileLive(HWND window, const Meter& meter, void (*work)(void*), void* context);
 
 // As above, with any callable as the work.
 template <typename Work>
-void RunWhileLive(HWND window, HWND bar, const runtime::Progress* shown, const Work& work) {
+void RunWhileLive(HWND window, const Meter& meter, const Work& work) {
   RunWhileLive(
-      window, bar, shown, [](void* context) { (*static_cast<const Work*>(context))(); },
+      window, meter, [](void* context) { (*static_cast<const Work*>(context))(); },
       const_cast<void*>(static_cast<const void*>(&work)));
 }
 
-// True while RunWhileLive runs: window procedures then ignore what would start a step or close.
+// True while a step runs: window procedures then ignore what would start another one.
 [[nodiscard]] bool Busy();
-
-// True for a message a window procedure must swallow while RunWhileLive runs: WM_CLOSE, and the
-// close command of the window menu, the close button and Alt+F4.
-[[nodiscard]] bool IgnoresWhileBusy(UINT message, WPARAM wParam);
 
 }  // namespace ui

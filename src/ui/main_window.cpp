@@ -212,22 +212,25 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       LayOutControls(HIWORD(wParam));
       return 0;
     }
-    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORSTATIC: {
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
       // The path label is a link: it is drawn in the colour the system gives hot-tracked links,
       // on the window's own face colour.
-      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == static_cast<int>(Control::标签3)) {
-        const auto dc = reinterpret_cast<HDC>(wParam);
+      if (id == static_cast<int>(Control::标签3)) {
         SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
+      // An edit box asks so only while a step keeps it read-only: it keeps its look meanwhile.
+      if (id == static_cast<int>(Control::编辑框_路径) ||
+          id == static_cast<int>(Control::编辑框1)) {
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
       return DefWindowProcW(window, message, wParam, lParam);
-    case WM_SYSCOMMAND:
-      if (IgnoresWhileBusy(message, wParam)) return 0;
-      return DefWindowProcW(window, message, wParam, lParam);
-    case WM_CLOSE:
-      if (!IgnoresWhileBusy(message, wParam)) DestroyWindow(window);
-      return 0;
+    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -346,10 +349,6 @@ void ShowLook(Look look) {
 
 void SetProgress(std::uint64_t done, std::uint64_t total) {
   SetProgressBar(ProgressBar(), done, total);
-}
-
-void RunLive(const runtime::Progress* shown, void (*work)(void*), void* context) {
-  RunWhileLive(g_window, ProgressBar(), shown, work, context);
 }
 
 bool IsChecked(Control control) {

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/progress.h"
 #include "ui/controls.h"
 
 namespace ui {
@@ -54,18 +53,6 @@ void ShowLook(Look look);
 
 // Sets 进度条_解压 to `done` bytes of `total` (empty for a total of 0).
 void SetProgress(std::uint64_t done, std::uint64_t total);
-
-// Runs `work(context)` on a worker thread while the window stays live and ignores what would start
-// another step or close it (ui::RunWhileLive), showing `shown` in 进度条_解压 when given.
-void RunLive(const runtime::Progress* shown, void (*work)(void*), void* context);
-
-// As above, with any callable as the work.
-template <typename Work>
-void RunLive(const runtime::Progress* shown, const Work& work) {
-  RunLive(
-      shown, [](void* context) { (*static_cast<const Work*>(context))(); },
-      const_cast<void*>(static_cast<const void*>(&work)));
-}
 
 // Whether a check box is checked.
 [[nodiscard]] bool IsChecked(Control control);

@@ -58,6 +58,12 @@ TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallAndCloseWhileTheBarMovesFo
       PostMessageW(window_, WM_CLOSE, 0, 0);
       driver::Click(ControlOf(Control::按钮_安装));
       driver::PressMouse(ControlOf(Control::标签3), 5, 5);
+      // An input method's result comes past the queue, sent to the box with the focus.
+      const HWND path = ControlOf(Control::编辑框_路径);
+      const std::wstring typed = driver::Text(path);
+      SendMessageW(path, WM_CHAR, L'x', 0);
+      SendMessageW(path, WM_IME_CHAR, L'安', 0);
+      EXPECT_EQ(driver::Text(path), typed);
     }
     Sleep(50);
   }

@@ -85,7 +85,8 @@ TEST_F(StartupCheckTest, OkResetsTheRecordAndRemovesTheOldRoot) {
   EXPECT_FALSE(Exists(L"C:\\OldQuorvale"));
 }
 
-// Thousands of files take long enough to remove under Wine to be watched going.
+// Thousands of files take seconds to remove under Wine: a window that answered only once they had
+// gone would show no bar part-way. Nothing here depends on how fast a loaded machine answers.
 TEST_F(StartupCheckTest, OkKeepsTheWindowAnsweringWhileTheOldFolderGoesWithItsBarMovingForward) {
   RecordEarlierInstallation(REG_DWORD, Dword(1));
   constexpr int kFolders = 40, kFilesPerFolder = 100;
@@ -103,25 +104,23 @@ TEST_F(StartupCheckTest, OkKeepsTheWindowAnsweringWhileTheOldFolderGoesWithItsBa
   driver::PressButton(*question, IDOK);
   // Once the box has gone, the first message the window handles comes after the bar is shown.
   ASSERT_TRUE(driver::WaitUntil([&] { return !IsWindow(question->window); }));
-  ASSERT_TRUE(driver::Settle(window_));
   const HWND bar = ControlOf(ui::Control::进度条_解压);
   const auto full = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
   std::vector<int> positions;
-  DWORD slowest = 0;
-  while (driver::IsVisible(bar)) {
-    const DWORD asked = GetTickCount();
+  for (;;) {
     ASSERT_TRUE(driver::Settle(window_, kRemovalTimeout));
-    slowest = std::max(slowest, GetTickCount() - asked);
-    positions.push_back(static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0)));
+    const auto position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    // Read while the bar still shows: the next look's bar starts over once this one is hidden.
+    if (!driver::IsVisible(bar)) break;
+    positions.push_back(position);
     Sleep(10);
   }
   ASSERT_TRUE(driver::Settle(window_)) << "the record and the root go after the bar";
-  EXPECT_LT(slowest, 250u) << "milliseconds the window took at most to answer";
   EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << "never moves back";
   EXPECT_GE(std::count_if(positions.begin(), positions.end(),
                           [full](int position) { return position > 0 && position < full; }),
             1)
-      << "moves with the files removed";
+      << "answers part-way, moving with the files removed";
   EXPECT_FALSE(Exists(L"C:\\OldQuorvale"));
   EXPECT_EQ(RecordValue(L"installer").value().bytes, Dword(0));
 }

@@ -40,25 +40,6 @@ TEST(WriteFile, WritesTheArraysBackToBack) {
   EXPECT_EQ(ReadWholeFile(path), std::string("7z\xbc\xaf\0\1\2", 7));
 }
 
-// Larger than several of the pieces it is written in, and not a multiple of one.
-TEST(WriteFile, APayloadWrittenInPiecesArrivesWholeWithEveryByteCounted) {
-  const TemporaryDirectory directory;
-  const std::string path = directory.Inside("brisel.7z");
-  Bytes archive((std::size_t{20} << 20) + 3);
-  for (std::size_t i = 0; i < archive.size(); ++i) archive[i] = static_cast<std::uint8_t>(i % 251);
-  Progress progress;
-  progress.done = 99;
-  EXPECT_TRUE(WriteFile(path, {ToBytes("head"), archive}, &progress));
-  EXPECT_EQ(progress.total, archive.size() + 4);
-  EXPECT_EQ(progress.done, archive.size() + 4);
-  const std::string written = ReadWholeFile(path);
-  ASSERT_EQ(written.size(), archive.size() + 4);
-  EXPECT_EQ(written.substr(0, 4), "head");
-  EXPECT_TRUE(std::equal(
-      archive.begin(), archive.end(), written.begin() + 4,
-      [](std::uint8_t byte, char read) { return byte == static_cast<std::uint8_t>(read); }));
-}
-
 TEST(WriteFile, OneEmptyArrayCreatesOrTruncatesToNothing) {
   const TemporaryDirectory directory;
   const std::string path = directory.Inside("empty.bin");

@@ -180,39 +180,6 @@ TEST(OpenWithShell, OpensWithTheVerbParametersDirectoryAndShowCommand) {
   }
 }
 
-LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_APP) {
-    ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// A window of the test thread that counts the WM_APP messages it receives.
-class CountingWindow {
- public:
-  CountingWindow() {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = CountingWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"VeltraneRuntimeCountingWindow";
-    RegisterClassW(&windowClass);
-    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"counting", WS_OVERLAPPEDWINDOW, 0, 0,
-                              100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received_));
-  }
-  CountingWindow(const CountingWindow&) = delete;
-  CountingWindow& operator=(const CountingWindow&) = delete;
-  ~CountingWindow() { DestroyWindow(window_); }
-
-  [[nodiscard]] HWND Handle() const { return window_; }
-  [[nodiscard]] int Received() const { return received_; }
-
- private:
-  int received_ = 0;
-  HWND window_ = nullptr;
-};
-
 // Wine's shell works without COM; Windows' shell extensions in the folder dialog do not. What the
 // installer relies on is the thread's apartment, which is read back here: once the thread is a
 // single-threaded apartment, asking for the multithreaded one is refused.
@@ -224,48 +191,6 @@ TEST(EnterShellApartment, MakesTheThreadASingleThreadedApartment) {
     CoUninitialize();
   }).join();
   EXPECT_EQ(multithreaded, RPC_E_CHANGED_MODE);
-}
-
-TEST(Wait, KeepsTheWindowAnsweringForTheWholeTime) {
-  CountingWindow window;
-  ASSERT_NE(window.Handle(), nullptr);
-  // Another thread posts and sends while the test thread waits: both must be handled meanwhile.
-  LRESULT sentResult = 1;
-  std::thread other([&window, &sentResult] {
-    Sleep(200);
-    PostMessageW(window.Handle(), WM_APP, 0, 0);
-    DWORD_PTR answer = 0;
-    sentResult = SendMessageTimeoutW(window.Handle(), WM_APP, 0, 0, SMTO_NORMAL, 500, &answer);
-  });
-  const DWORD start = GetTickCount();
-  Wait(800);
-  const DWORD waited = GetTickCount() - start;
-  other.join();
-  EXPECT_GE(waited, 790u);
-  EXPECT_LT(waited, 2000u);
-  EXPECT_EQ(window.Received(), 2);
-  EXPECT_NE(sentResult, 0) << "the sent message timed out: the wait did not answer it";
-}
-
-TEST(Wait, ZeroOrLessReturnsAtOnceWithoutHandlingMessages) {
-  CountingWindow window;
-  ASSERT_NE(window.Handle(), nullptr);
-  PostMessageW(window.Handle(), WM_APP, 0, 0);
-  Wait(0);
-  Wait(-100);
-  EXPECT_EQ(window.Received(), 0);
-  MSG pending;
-  EXPECT_TRUE(PeekMessageW(&pending, window.Handle(), WM_APP, WM_APP, PM_REMOVE));
-}
-
-TEST(Wait, EndsEarlyOnAQuitMessageAndLeavesItForTheMessageLoop) {
-  PostQuitMessage(5);
-  const DWORD start = GetTickCount();
-  Wait(3000);
-  EXPECT_LT(GetTickCount() - start, 1000u);
-  MSG quit;
-  ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(quit.wParam, 5u);
 }
 
 }  // namespace
