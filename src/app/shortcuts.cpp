@@ -10,6 +10,7 @@
 #include "fs/system_library.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
+#include "runtime/long_path.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_com.h"
 
@@ -35,27 +36,15 @@ std::wstring ShortcutPath(int folderId) {
   return folder + std::wstring(kShortcutName);
 }
 
-// The full path of `path`: made absolute, "." and ".." resolved and repeated backslashes (as the
-// record's texts hold them) made one. Empty when none can be made.
-std::wstring FullPath(const std::wstring& path) {
-  const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (units == 0) return {};
-  std::wstring full(units, L'\0');
-  const DWORD written = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
-  if (written == 0 || written >= units) return {};
-  full.resize(written);
-  return full;
-}
-
 // The program folder of the installation in `root`, as a full path.
 std::wstring ProgramFolder(std::string_view root) {
-  return FullPath(runtime::GbkToWide(DeriveInstallTexts(root).oldFolder));
+  return runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).oldFolder));
 }
 
 // Whether `target` lies inside `folder` (a full path), compared without regard to case as the file
 // system names files.
 bool LiesInside(const std::wstring& target, const std::wstring& folder) {
-  const std::wstring full = FullPath(target);
+  const std::wstring full = runtime::FullPath(target);
   if (folder.empty() || full.size() <= folder.size() || full[folder.size()] != L'\\') return false;
   return CompareStringOrdinal(full.c_str(), static_cast<int>(folder.size()), folder.c_str(),
                               static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
@@ -117,7 +106,7 @@ std::wstring ShortcutTarget(const std::wstring& path) {
 std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDesktop) {
   const runtime::ComApartment apartment;
   const std::wstring target =
-      FullPath(runtime::GbkToWide(DeriveInstallTexts(root).startProgramPath));
+      runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).startProgramPath));
   const std::wstring folder = ProgramFolder(root);
   std::vector<ShortcutFailure> failures;
   for (const int folderId : kFolders) {

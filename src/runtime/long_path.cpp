@@ -13,6 +13,8 @@ constexpr std::wstring_view kSharePrefix = L"\\\\";
 // "C:\" keeps its backslash: without it the text names the current directory of drive C.
 constexpr std::size_t kDriveRootLength = 3;
 
+}  // namespace
+
 std::wstring FullPath(const std::wstring& path) {
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return {};
@@ -22,8 +24,6 @@ std::wstring FullPath(const std::wstring& path) {
   full.resize(written);
   return full;
 }
-
-}  // namespace
 
 std::wstring ExtendedLengthPath(const std::wstring& path) {
   if (path.starts_with(kExtendedPrefix) || path.starts_with(kDevicePrefix)) return path;

@@ -9,6 +9,10 @@
 
 namespace runtime {
 
+// The full path of `path`: made absolute, "." and ".." resolved and repeated backslashes made one.
+// Empty when none can be made.
+[[nodiscard]] std::wstring FullPath(const std::wstring& path);
+
 // The extended-length form of the full path of `path`, without a trailing backslash; a path already
 // in that form (or a device path) stays as it is. Empty when no full path can be made of it.
 [[nodiscard]] std::wstring ExtendedLengthPath(const std::wstring& path);
