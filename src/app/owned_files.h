@@ -33,6 +33,12 @@ struct RemovalView {
 [[nodiscard]] fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view,
                                                     bool (*retry)());
 
+// True when the program folder's place is free: removed, or left to the restart for what a scanner
+// or an indexer still held. The record, the entry and the shortcuts then go too.
+[[nodiscard]] inline bool ProgramFolderGone(fs::WholeRemoval result) {
+  return result == fs::WholeRemoval::kRemoved || result == fs::WholeRemoval::kRemovedAtRestart;
+}
+
 // What the user reads when the removal failed for another reason than a running brisel: the entry
 // that stayed, the system's error code and its text.
 [[nodiscard]] std::string RemovalFailedMessage(const fs::RemovalReport& report);

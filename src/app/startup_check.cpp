@@ -98,8 +98,9 @@ void StartupCheck() {
     ShowError(RemovalFailedMessage(removal).c_str());
     EndInstaller(kExitRemovalFailed);
   }
-  // Once the old folder has gone, never after a refused removal of an odd recorded root.
-  if (removal.result == fs::WholeRemoval::kRemoved) RemoveShortcutsInto(oldRoot);
+  // Once the old folder's place is free (what a scanner held goes at the restart), never after a
+  // refused removal of an odd recorded root.
+  if (ProgramFolderGone(removal.result)) RemoveShortcutsInto(oldRoot);
   // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();
   RemoveUninstallerAndEmptyRoot(oldRoot);

@@ -146,9 +146,7 @@ int Uninstall(const std::string& root) {
   }
   // Once its place is free the installation is gone, whatever the restart still deletes. The
   // reset tells the user itself when it fails.
-  const bool gone = removal.result == fs::WholeRemoval::kRemoved ||
-                    removal.result == fs::WholeRemoval::kRemovedAtRestart;
-  if (!gone || !ResetInstallRecord()) {
+  if (!ProgramFolderGone(removal.result) || !ResetInstallRecord()) {
     copy.Discard();
     return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
   }
