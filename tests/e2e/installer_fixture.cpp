@@ -181,12 +181,18 @@ void InstallerTest::LaunchAndConfirmReinstall() {
   const auto question = ErrorBox(10000);
   ASSERT_TRUE(question);
   Acknowledge(*question);
-  // The window answers while the old folder goes on a worker: its bar shows until it has gone, or
-  // a box asks about it.
+  // The window answers while the old folder goes on a worker, so an answer says nothing of where
+  // the removal stands, and the bar may not show yet right after OK. The record is reset once the
+  // folder and the shortcuts have gone, unless a box asks about the folder first; the root goes
+  // after the reset, and the window answers again once it has.
   ASSERT_TRUE(driver::WaitUntil(
-      [&] { return !driver::IsVisible(ControlOf(ui::Control::进度条_解压)) || ErrorBox(0); },
+      [&] {
+        const auto installed = RecordValue(L"installer");
+        return (!driver::IsVisible(ControlOf(ui::Control::进度条_解压)) &&
+                (!installed || installed->bytes != Dword(1))) ||
+               ErrorBox(0);
+      },
       kRemovalTimeout));
-  // The record and the root go after the bar: the window answers again once they have.
   ASSERT_TRUE(driver::Settle(window_));
 }
 
