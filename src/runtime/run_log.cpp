@@ -94,28 +94,11 @@ void WriteLines(std::string_view utf8Label, std::string_view utf8Text) {
   Write(StampedLines(Now(), utf8Label, utf8Text));
 }
 
-// The system's text for a Win32 error code, in the user's language; empty when it has none.
-std::wstring SystemText(unsigned long error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  if (length == 0 || text == nullptr) return {};
-  std::wstring message(text, length);
-  LocalFree(text);
-  // It ends in a line break, which would put it on a line of its own.
-  while (!message.empty() &&
-         (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ')) {
-    message.pop_back();
-  }
-  return message;
-}
-
 // "error <code>: <the system's text>" as UTF-8.
 std::string ErrorText(unsigned long error) {
   std::string text = "error ";
   AppendDecimal(text, error);
-  text.append(": ").append(WideToUtf8(SystemText(error)));
+  text.append(": ").append(WideToUtf8(SystemErrorText(error)));
   return text;
 }
 
@@ -206,7 +189,21 @@ std::string OwnPath() {
 
 }  // namespace
 
-std::wstring SystemErrorText(unsigned long error) { return SystemText(error); }
+std::wstring SystemErrorText(unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return {};
+  std::wstring message(text, length);
+  LocalFree(text);
+  // It ends in a line break, which would put it on a line of its own.
+  while (!message.empty() &&
+         (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  return message;
+}
 
 void OpenRunLog(std::string_view kind, std::string_view product, std::string_view version) {
   const std::wstring temporary = TemporaryFolder();
