@@ -38,10 +38,24 @@ missing=()
 for pkg in "${packages[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
 done
+# A mirror whose i386 security index lags shows only the release's i386 libraries, while the amd64
+# candidates come from the security suite: Multi-Arch: same packages then cannot pair up and the
+# install fails. Pinned to the release (which never downgrades) they pair up again.
+apt_install() {
+  if as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@"; then
+    return 0
+  fi
+  local release
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$release" ] || return 1
+  echo "bootstrap: the install failed; retrying pinned to the release '$release': these packages lack the security suite's updates until a later 'apt-get upgrade' installs them" >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t "$release" "$@"
+}
+
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
   apt_update_once
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt_install "${missing[@]}"
 fi
 
 # Wine runs a 32-bit Windows program with 32-bit Linux code. Where the kernel has 32-bit execution
@@ -75,7 +89,7 @@ fi
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
   if ! dpkg -s locales >/dev/null 2>&1; then
     apt_update_once
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends locales
+    apt_install locales
   fi
   as_root localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
