@@ -94,31 +94,6 @@ TEST_F(StepTest, TheSessionAndClosingWaitForTheStepAndEditBoxesAreGivenBackAsThe
   EXPECT_EQ(SendMessageW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
 }
 
-// A step that hands closing on: each close reaches its handler on the window's thread, one that
-// comes while the handler runs (the handler's own box dispatches it) does not, and the window
-// stays.
-TEST_F(StepTest, ClosingIsHandedToTheStepsHandlerNeverWhileItRuns) {
-  struct Closes {
-    HWND window;
-    int handled = 0;
-  } closes{window_};
-  const ui::OnClose onClose{[](void* context) {
-                              auto& seen = *static_cast<Closes*>(context);
-                              ++seen.handled;
-                              SendMessageW(seen.window, WM_CLOSE, 0, 0);
-                            },
-                            &closes};
-  ui::RunWhileLive(
-      window_, {},
-      [&] {
-        SendMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
-        SendMessageW(window_, WM_CLOSE, 0, 0);
-      },
-      onClose);
-  EXPECT_EQ(closes.handled, 2);
-  EXPECT_TRUE(IsWindow(window_)) << "not closed";
-}
-
 DWORD WINAPI FailingWait(DWORD, const HANDLE*, DWORD, DWORD, DWORD) { return WAIT_FAILED; }
 
 // Wine's message wait does not fail; Windows' can, and the worker uses the caller's frame.
