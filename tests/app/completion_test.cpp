@@ -4,27 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
 TEST(CompletionTest, DoneShowsOnlyOnceTheRecordAndPathDatAreWrittenAndARecordFailureIsToldAfter) {
-  const struct {
-    bool recorded;
-    std::vector<std::string> order;
-  } kCases[] = {
-      {true, {"record", "path.dat", "done"}},
-      {false, {"record", "path.dat", "done", "record failure told"}},
-  };
-  for (const auto& [recorded, order] : kCases) {
-    std::vector<std::string> calls;
+  for (const auto& [recorded, order] :
+       {std::pair{true, "record path.dat done "}, std::pair{false, "record path.dat done told "}}) {
+    std::string calls;
     app::CompleteInstallation(
         [&] {
-          calls.push_back("record");
+          calls += "record ";
           return recorded;
         },
-        [&] { calls.push_back("path.dat"); }, [&] { calls.push_back("done"); },
-        [&] { calls.push_back("record failure told"); });
+        [&] { calls += "path.dat "; }, [&] { calls += "done "; }, [&] { calls += "told "; });
     EXPECT_EQ(calls, order) << recorded;
   }
 }
