@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/completion.h"
 #include "app/handlers.h"
 #include "app/install_record.h"
 #include "app/install_root.h"
@@ -29,6 +30,15 @@
 namespace {
 
 using ui::Control;
+
+// The user cancelled the installation while its archive was written or unpacked: what this run
+// wrote is gone again. Windows Installer's code for it, which deployment tools know.
+constexpr int kExitCancelled = ERROR_INSTALL_USEREXIT;
+
+// Logs what the clean-up did with one thing this run wrote.
+void LogTakenBack(const std::string& path, bool gone) {
+  runtime::Log((gone ? "taken back: " : "could not be taken back: ") + path);
+}
 
 // One run of the installation into the root the user chose: what it derives from the root, and
 // what it takes back when it stops half-way.
@@ -113,6 +123,10 @@ class Installation {
       case app::UnpackResult::UnpackFailed:
         Fail(app::kUnpackFailed);
         return false;
+      case app::UnpackResult::Cancelled:
+        // The record and the Apps entry are as they were at the click: nothing has written them.
+        TakeBack();
+        EndInstaller(kExitCancelled);
       case app::UnpackResult::Unpacked:
         break;
     }
@@ -120,8 +134,9 @@ class Installation {
   }
 
   // Writes the uninstaller, deletes the archive, measures the program folder and writes the
-  // shortcuts (on the desktop too when `desktopShortcut`) on a worker, then shows the Done look and
-  // records the installation. A shortcut that could not be written is told last.
+  // shortcuts (on the desktop too when `desktopShortcut`) on a worker, then records the
+  // installation and shows the Done look. A record or shortcut that could not be written is told
+  // after it.
   void Finish(bool desktopShortcut) {
     std::uint64_t programBytes = 0;
     std::vector<app::ShortcutFailure> shortcuts;
@@ -138,13 +153,20 @@ class Installation {
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
     ui::RunWhileLive(ui::MainWindow(), {}, finish);
-    ui::ShowLook(ui::Look::Done);
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
     }
-    app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_, programBytes);
-    const runtime::LoggedStep pathRecord("path.dat");
-    pathRecord.End(fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
+    app::CompleteInstallation(
+        [&] {
+          return app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_,
+                                         programBytes);
+        },
+        [&] {
+          const runtime::LoggedStep pathRecord("path.dat");
+          pathRecord.End(
+              fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
+        },
+        [] { ui::ShowLook(ui::Look::Done); }, [] { app::ShowError(app::kRegistryFailed); });
     for (const app::ShortcutFailure& failure : shortcuts) {
       app::ShowError(app::ShortcutFailedMessage(failure).c_str(), MB_ICONWARNING);
     }
@@ -158,17 +180,29 @@ class Installation {
     if (message != nullptr) app::ShowError(message);
   }
 
-  // Takes back what this run wrote: the archive, what was unpacked, and the levels of the root it
-  // made, once empty again. Then stops with the message.
+  // Takes back what this run wrote, then stops with the message.
   void Fail(const char* message) {
+    TakeBack();
+    Stop(message);
+  }
+
+  // Takes back what this run wrote: the archive, what was unpacked, and the levels of the root it
+  // made, once empty again. Logs each that was there.
+  void TakeBack() {
     runtime::Log("clean-up of what this run wrote");
     const auto takeBack = [&] {
-      fs::RemoveFile(texts_.archivePath);
-      (void)fs::DeleteTree(texts_.oldFolder);
-      for (const std::string& level : made_) (void)fs::RemoveEmptyDirectory(level);
+      if (fs::FileExists(texts_.archivePath)) {
+        fs::RemoveFile(texts_.archivePath);
+        LogTakenBack(texts_.archivePath, !fs::FileExists(texts_.archivePath));
+      }
+      if (fs::DirectoryExists(texts_.oldFolder)) {
+        LogTakenBack(texts_.oldFolder, fs::DeleteTree(texts_.oldFolder));
+      }
+      for (const std::string& level : made_) {
+        if (fs::DirectoryExists(level)) LogTakenBack(level, fs::RemoveEmptyDirectory(level));
+      }
     };
     ui::RunWhileLive(ui::MainWindow(), {}, takeBack);
-    Stop(message);
   }
 
   std::string root_;

@@ -32,25 +32,25 @@ void WriteRecordValues(registry::RegistryKey& key, std::string_view mainPath,
   step.End(failure.Code() == ERROR_SUCCESS, static_cast<unsigned long>(failure.Code()));
 }
 
-// Creates or opens the record's key; tells the user when that is impossible.
+// Creates or opens the record's key; logs when that is impossible.
 bool CreateRecordKey(registry::RegistryKey& key) {
   if (key.Create(HKEY_LOCAL_MACHINE, kRecordKeyPath) != registry::kInvalidKey) return true;
   runtime::Log("record: the key cannot be created");
-  ShowError(kRegistryFailed);
   return false;
 }
 
 }  // namespace
 
-void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
+bool WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
                         std::string_view root, std::uint64_t programBytes) {
   registry::RegistryKey key;
-  if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return;
-  if (!CreateRecordKey(key)) return;
+  if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return true;
+  if (!CreateRecordKey(key)) return false;
   WriteRecordValues(key, mainPath, startPath, root, kMarkerInstalled);
   const runtime::LoggedStep entry("Apps entry");
   const std::int32_t written = WriteAppsEntry(key, mainPath, root, programBytes);
   entry.End(written == ERROR_SUCCESS, static_cast<unsigned long>(written));
+  return true;
 }
 
 std::string RecordedRoot() {
@@ -62,7 +62,10 @@ std::string RecordedRoot() {
 
 bool ResetInstallRecord() {
   registry::RegistryKey key;
-  if (!CreateRecordKey(key)) return false;
+  if (!CreateRecordKey(key)) {
+    ShowError(kRegistryFailed);
+    return false;
+  }
   WriteRecordValues(key, "", "", "", kMarkerReset);
   DeleteAppsEntry(key);
   return true;

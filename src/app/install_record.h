@@ -9,9 +9,10 @@ namespace app {
 
 // Records a finished installation, when both program paths are drive paths: briselPath,
 // stratPath and rootPath as REG_SZ, installer = 1 as REG_DWORD, and its Apps entry with the
-// program folder's size in bytes. Tells the user when the key cannot be created.
-void WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
-                        std::string_view root, std::uint64_t programBytes);
+// program folder's size in bytes. False, with nothing written, when the key cannot be created or
+// opened, which the caller tells (kRegistryFailed); true otherwise, also for paths it skips.
+[[nodiscard]] bool WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
+                                      std::string_view root, std::uint64_t programBytes);
 
 // Resets the record to "not installed": the three paths empty, installer = 0. The key stays; the
 // Apps entry goes with the installation. False, after telling the user, when the key cannot be

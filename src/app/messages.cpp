@@ -16,6 +16,10 @@ int ShowError(const char* message, int style) {
   return runtime::ShowMessageBox(message, style, "Error");
 }
 
+bool AskToCancelInstallation() {
+  return ShowError(kCancelQuestion, kQuestionStyle) == runtime::kPressedOk;
+}
+
 bool AskToRetryWhileProgramRuns() {
   return ShowError(kProgramRunning, kProgramRunningStyle) == runtime::kPressedRetry;
 }

@@ -24,12 +24,18 @@ inline constexpr char kInstallerDamaged[] = "安装程序已损坏，请重新�
 // The installer's own file cannot be read: its medium fails (a dropped share, a pulled stick).
 inline constexpr char kInstallerUnreadable[] = "无法读取安装程序，请将它复制到本机磁盘后再运行。";
 
-// Error icon with OK (failures); with OK and Cancel (the reinstall question).
+// Asked when the window is closed while the archive is written or unpacked.
+inline constexpr char kCancelQuestion[] = "确定要取消安装吗？本次安装已写入的文件将被删除。";
+
+// Error icon with OK (failures); with OK and Cancel (the reinstall and the cancel question).
 inline constexpr int kErrorStyle = MB_ICONERROR;
 inline constexpr int kQuestionStyle = MB_ICONERROR | MB_OKCANCEL;
 
 // Shows a message box with the caption "Error" owned by the main window; the button code.
 int ShowError(const char* message, int style = kErrorStyle);
+
+// Asks whether to cancel the installation (kCancelQuestion): true when the user answers OK.
+[[nodiscard]] bool AskToCancelInstallation();
 
 // Tells the user that brisel runs (kProgramRunning): true when they ask to try again.
 [[nodiscard]] bool AskToRetryWhileProgramRuns();

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "app/install_texts.h"
+#include "app/shortcuts_for_testing.h"
 #include "fs/system_library.h"
 #include "runtime/gbk.h"
 #include "runtime/log_format.h"
@@ -25,14 +26,21 @@ constexpr int kIconIndex = 0;  // the start program's first icon
 // by the ids that name them on every Windows since Vista and before.
 constexpr int kDesktopFolder = CSIDL_COMMON_DESKTOPDIRECTORY;
 constexpr int kProgramsFolder = CSIDL_COMMON_PROGRAMS;
-constexpr std::array kFolders = {kDesktopFolder, kProgramsFolder};
+// Each folder with the name the user knows it by (GBK), for a message when the system names none.
+struct ShortcutFolder {
+  int id;
+  const char* name;
+};
+constexpr std::array kFolders = {ShortcutFolder{kDesktopFolder, "公用桌面"},
+                                 ShortcutFolder{kProgramsFolder, "「开始」菜单\\程序"}};
 // Room for a shortcut's target: a path up to the extended length Windows allows.
 constexpr DWORD kTargetUnits = 32768;
 
-// brisel.lnk in the special folder; only the name when the system does not know the folder.
-std::wstring ShortcutPath(int folderId) {
+// brisel.lnk in the special folder as `lookup` names it; empty when it names none, so that
+// nothing is ever read, written or deleted in the current directory instead.
+std::wstring ShortcutPath(int folderId, FolderLookup lookup = &fs::SpecialFolderPathBound) {
   wchar_t folder[MAX_PATH] = {};
-  if (!fs::SpecialFolderPathBound(folder, folderId)) return kShortcutName + 1;
+  if (!lookup(folder, folderId) || folder[0] == L'\0') return {};
   return folder + std::wstring(kShortcutName);
 }
 
@@ -103,15 +111,21 @@ std::wstring ShortcutTarget(const std::wstring& path) {
 
 }  // namespace
 
-std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDesktop) {
+std::vector<ShortcutFailure> CreateShortcutsForTesting(std::string_view root, bool onDesktop,
+                                                       FolderLookup lookup) {
   const runtime::ComApartment apartment;
   const std::wstring target =
       runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).startProgramPath));
   const std::wstring folder = ProgramFolder(root);
   std::vector<ShortcutFailure> failures;
-  for (const int folderId : kFolders) {
+  for (const auto& [folderId, name] : kFolders) {
     if (folderId == kDesktopFolder && !onDesktop) continue;
-    const std::wstring path = ShortcutPath(folderId);
+    const std::wstring path = ShortcutPath(folderId, lookup);
+    if (path.empty()) {
+      runtime::Log(std::string("shortcut: the system names no folder ") + name);
+      failures.push_back({runtime::GbkToWide(name) + kShortcutName, ERROR_PATH_NOT_FOUND});
+      continue;
+    }
     const runtime::LoggedStep step("shortcut " + runtime::WideToGbk(path));
     const unsigned long error = ErrorCodeOf(WriteShortcut(path, target, folder));
     step.End(error == ERROR_SUCCESS, error);
@@ -123,6 +137,10 @@ std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDeskt
     SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, path.c_str(), nullptr);
   }
   return failures;
+}
+
+std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDesktop) {
+  return CreateShortcutsForTesting(root, onDesktop, &fs::SpecialFolderPathBound);
 }
 
 std::string ShortcutFailedMessage(const ShortcutFailure& failure) {
@@ -138,9 +156,9 @@ bool HasDesktopShortcutInto(std::string_view root) {
 void RemoveShortcutsInto(std::string_view root) {
   const runtime::ComApartment apartment;
   const std::wstring folder = ProgramFolder(root);
-  for (const int folderId : kFolders) {
-    const std::wstring path = ShortcutPath(folderId);
-    if (!LiesInside(ShortcutTarget(path), folder)) continue;
+  for (const ShortcutFolder& shortcutFolder : kFolders) {
+    const std::wstring path = ShortcutPath(shortcutFolder.id);
+    if (path.empty() || !LiesInside(ShortcutTarget(path), folder)) continue;
     const runtime::LoggedStep step("shortcut removal " + runtime::WideToGbk(path));
     const bool removed = DeleteFileW(path.c_str()) != FALSE;
     step.End(removed, removed ? ERROR_SUCCESS : GetLastError());

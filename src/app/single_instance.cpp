@@ -45,7 +45,9 @@ bool BringRunningInstallerToFront() {
     window = FindWindowW(ui::kMainWindowClass, nullptr);
   }
   if (window == nullptr) return false;
-  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  // Asynchronous: ShowWindow would wait for the other installer's thread, which does not answer
+  // while it blocks (a slow medium, a stuck shell call) or hangs.
+  if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
   // A box the installer shows (its question, a failure) stands in front of its window. The user
   // has just started this process, which lets it set the foreground window.
   SetForegroundWindow(GetLastActivePopup(window));

@@ -25,6 +25,13 @@ constexpr int kExitDamaged = 1;
 // The share of the Preparing bar the payload check fills when it has not ended by then.
 constexpr int kCheckShare = ui::kProgressSteps / 4;
 
+// Closing the window during the payload check (a stalled medium may hold it for good) ends the
+// installer at once: nothing has been touched yet.
+void EndForCloseDuringCheck(void*) {
+  runtime::Log("the window is closed during the payload check: nothing was written");
+  EndInstaller(0);
+}
+
 }  // namespace
 
 void EndInstaller(int exitCode) {
@@ -48,7 +55,7 @@ int RequireIntactPayload() {
   // No worker: the check ran as the program started.
   if (const HANDLE worker = app::PayloadVerificationToAwait(); worker != nullptr) {
     ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &checked, 0, removalFrom}, worker,
-                     INFINITE);
+                     INFINITE, {&EndForCloseDuringCheck, nullptr});
   }
   switch (app::PayloadCheckResult()) {
     case app::PayloadCheck::kIntact:

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string_view>
 
+#include "app/messages.h"
 #include "app/unpack_progress.h"
 #include "runtime/gbk.h"
 #include "runtime/image_file.h"
@@ -81,11 +83,21 @@ class FileSystemProbe final : public OutputProbe {
 // How often the unpacked bytes are measured while the extractor runs.
 constexpr DWORD kProbeMilliseconds = 100;
 
+// Closing the window while the archive is written or unpacked: asks whether to cancel, and on OK
+// sets the flag at `cancelled`, which the step's work heeds.
+void AskToCancel(void* cancelled) {
+  auto& flag = *static_cast<std::atomic<bool>*>(cancelled);
+  if (flag.load(std::memory_order_relaxed) || !AskToCancelInstallation()) return;
+  runtime::Log("installation cancelled by the user");
+  flag.store(true, std::memory_order_relaxed);
+}
+
 // Runs the extractor's command line hidden and waits for it, counting in `progress` the bytes it
-// has unpacked into `root`; true when it ran and ended with exit code 0. Logs its start, its exit
-// code and what it wrote to its error output.
+// has unpacked into `root`; true when it ran and ended with exit code 0. Once `cancelled` is set,
+// ends it and waits until it has ended, its files closed. Logs its start, its exit code and what
+// it wrote to its error output.
 bool RunExtractor(const std::string& commandLine, const std::string& root,
-                  runtime::Progress& progress) {
+                  runtime::Progress& progress, const std::atomic<bool>& cancelled) {
   runtime::Log("extractor command line: " + commandLine);
   const runtime::LoggedStep start("extractor start");
   const runtime::CapturingProgram extractor = runtime::StartCapturingErrors(commandLine);
@@ -95,6 +107,12 @@ bool RunExtractor(const std::string& commandLine, const std::string& root,
   UnpackProgress unpacked(runtime::PayloadFileTable());
   FileSystemProbe probe(root, extractor.Process());
   while (WaitForSingleObject(extractor.Process(), kProbeMilliseconds) == WAIT_TIMEOUT) {
+    if (cancelled.load(std::memory_order_relaxed)) {
+      runtime::Log("extractor ended for the cancellation");
+      TerminateProcess(extractor.Process(), ERROR_CANCELLED);
+      WaitForSingleObject(extractor.Process(), INFINITE);
+      break;
+    }
     progress.done.store(unpacked.Update(probe), std::memory_order_relaxed);
   }
   // An extractor that started but failed has not installed the product: its exit code decides.
@@ -111,16 +129,20 @@ bool RunExtractor(const std::string& commandLine, const std::string& root,
 UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& commandLine,
                             const std::string& root) {
   runtime::Progress progress;
+  std::atomic<bool> cancelled{false};
+  const ui::OnClose askToCancel{&AskToCancel, &cancelled};
   ui::SetProgress(0, runtime::PayloadArchive().size());
   ui::ShowLook(ui::Look::Writing);
   runtime::ImageReadReport written;
   // Through a buffer from the installer's file: a failing medium is an error, never a crash.
   const auto write = [&] {
-    written = runtime::WriteFromImageFile(archivePath, runtime::PayloadArchive(), &progress);
+    written =
+        runtime::WriteFromImageFile(archivePath, runtime::PayloadArchive(), &progress, &cancelled);
   };
   const runtime::LoggedStep writing("archive write " + archivePath);
-  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, write);
+  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, write, askToCancel);
   writing.End(written.outcome == runtime::ImageRead::kRead, written.error);
+  if (cancelled.load(std::memory_order_relaxed)) return {UnpackResult::Cancelled};
   if (written.outcome == runtime::ImageRead::kReadFailed) {
     return {UnpackResult::ReadFailed, written.error};
   }
@@ -131,8 +153,9 @@ UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& c
   ui::SetProgress(0, total);
   ui::ShowLook(ui::Look::Unpacking);
   bool unpacked = false;
-  const auto unpack = [&] { unpacked = RunExtractor(commandLine, root, progress); };
-  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, unpack);
+  const auto unpack = [&] { unpacked = RunExtractor(commandLine, root, progress, cancelled); };
+  ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, unpack, askToCancel);
+  if (cancelled.load(std::memory_order_relaxed)) return {UnpackResult::Cancelled};
   if (!unpacked) return {UnpackResult::UnpackFailed};
   ui::SetProgress(total, total);
   return {UnpackResult::Unpacked};

@@ -5,7 +5,7 @@
 
 namespace app {
 
-enum class UnpackResult { Unpacked, ReadFailed, WriteFailed, UnpackFailed };
+enum class UnpackResult { Unpacked, ReadFailed, WriteFailed, UnpackFailed, Cancelled };
 
 // What WriteAndUnpack came to, with the Win32 error of the read that failed for ReadFailed.
 struct UnpackReport {
@@ -17,9 +17,10 @@ struct UnpackReport {
 // installer's own file, the bar moving with the bytes written; then, in the Unpacking look, runs
 // the extractor's `commandLine` hidden and waits for it, the bar moving with the bytes unpacked
 // into `root` (full once the extractor succeeded). The window handles its messages all along and
-// ignores what would start another step. ReadFailed when the installer's file could not be read,
-// WriteFailed when the archive could not be written, UnpackFailed when the extractor could not be
-// started or ended with an exit code other than 0.
+// ignores what would start another step; closing it asks whether to cancel. Cancelled once the
+// user answered OK: the write stopped, or the extractor ended and waited for. Otherwise ReadFailed
+// when the installer's file could not be read, WriteFailed when the archive could not be written,
+// UnpackFailed when the extractor could not be started or ended with an exit code other than 0.
 [[nodiscard]] UnpackReport WriteAndUnpack(const std::string& archivePath,
                                           const std::string& commandLine, const std::string& root);
 

@@ -128,12 +128,17 @@ ImageReadReport ReadFromImageFile(ByteView inImage, bool (*take)(ByteView, void*
   return ReadFromImageFileForTesting(ModuleFileName(module), inImage, take, context);
 }
 
-ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage, Progress* progress) {
+ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage, Progress* progress,
+                                   const std::atomic<bool>* cancel) {
   const ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failed(ImageRead::kStopped);
   if (progress != nullptr) progress->Restart(inImage.size());
   const auto write = [&](ByteView piece) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+      SetLastError(ERROR_CANCELLED);
+      return false;
+    }
     DWORD written = 0;
     if (!::WriteFile(file.Get(), piece.data(), static_cast<DWORD>(piece.size()), &written,
                      nullptr)) {

@@ -3,6 +3,7 @@
 // mapped page that cannot be read (a network share that drops, a USB stick pulled, a bad sector)
 // raises an in-page exception, which ends the process; a read of the file fails with an error.
 
+#include <atomic>
 #include <string_view>
 
 #include "runtime/bytes.h"
@@ -39,8 +40,10 @@ template <typename Take>
 
 // Creates or truncates the file at the GBK `path` and writes `inImage` into it, read as
 // ReadFromImageFile reads it, counting in `progress` (when given) the bytes written. kStopped with
-// the error when the file cannot be created or written (bytes written before stay).
+// the error when the file cannot be created or written, and with ERROR_CANCELLED once `cancel`
+// (when given) is set, before the next piece (bytes written before stay).
 [[nodiscard]] ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage,
-                                                 Progress* progress = nullptr);
+                                                 Progress* progress = nullptr,
+                                                 const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace runtime

@@ -19,10 +19,9 @@ constexpr DWORD kTickMilliseconds = 100;
 // A system command's own bits; the system uses the low four.
 constexpr WPARAM kSystemCommandMask = 0xFFF0;
 
-bool g_busy = false;
 std::wstring g_reason;
-// The stepping window's own procedure, which StepWindowProc stands in front of during a step.
-WNDPROC g_windowProc = nullptr;
+// The id of a step's subclass of its window; steps never nest, so one id serves them all.
+constexpr UINT_PTR kStepSubclass = 1;
 
 // Mouse input in a client area and keys other than the system's (Alt+F4, the window menu): what
 // reaches the controls. Moving, minimising and the window menu stay.
@@ -31,16 +30,11 @@ bool IsControlInput(UINT message) {
          message == WM_KEYUP || message == WM_CHAR || message == WM_DEADCHAR;
 }
 
-// Refuses, for the step, what would end the program half-way: closing the window (WM_CLOSE, the
-// window menu's close, the close button, Alt+F4) and the end of the session. The messages of a
-// logoff or shutdown are sent to the window, never queued, so only its procedure can answer them.
-LRESULT CALLBACK StepWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_QUERYENDSESSION) return FALSE;
-  if (message == WM_CLOSE ||
-      (message == WM_SYSCOMMAND && (wParam & kSystemCommandMask) == SC_CLOSE)) {
-    return 0;
-  }
-  return CallWindowProcW(g_windowProc, window, message, wParam, lParam);
+// What closes the window: WM_CLOSE, and the window menu's close, which the close button and
+// Alt+F4 send.
+bool IsClose(UINT message, WPARAM wParam) {
+  return message == WM_CLOSE ||
+         (message == WM_SYSCOMMAND && (wParam & kSystemCommandMask) == SC_CLOSE);
 }
 
 // The window's edit boxes that accept typing. Read-only ones ignore what an input method hands
@@ -55,16 +49,18 @@ BOOL CALLBACK CollectWritableEdit(HWND child, LPARAM edits) {
   return TRUE;
 }
 
-// Everything a step changes in its window, taken back when it ends.
+// Everything a step changes in its window, taken back when it ends. Its filter is a subclass of
+// that window, which knows its step: nothing of it outlives the step.
 class Step {
  public:
-  explicit Step(HWND window) : window_(window) {
-    g_busy = true;
+  Step(HWND window, const OnClose& onClose) : window_(window), onClose_(onClose) {
     // Without a window (its program could not make one) only the work's end is awaited.
     if (window_ == nullptr) return;
-    EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-    g_windowProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StepWindowProc)));
+    if (onClose_.closed == nullptr) {
+      EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    }
+    subclassed_ = SetWindowSubclass(window_, &Step::Filter, kStepSubclass,
+                                    reinterpret_cast<DWORD_PTR>(this)) != FALSE;
     EnumChildWindows(window_, &CollectWritableEdit, reinterpret_cast<LPARAM>(&edits_));
     for (HWND edit : edits_) SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
     // Windows before 10 and Wine do without it (Wine 8 answers ERROR_CALL_NOT_IMPLEMENTED):
@@ -74,21 +70,43 @@ class Step {
   Step(const Step&) = delete;
   Step& operator=(const Step&) = delete;
   ~Step() {
-    g_busy = false;
     if (window_ == nullptr) return;
     if (reasonGiven_) ShutdownBlockReasonDestroy(window_);
     for (HWND edit : edits_) SendMessageW(edit, EM_SETREADONLY, FALSE, 0);
-    if (g_windowProc != nullptr) {
-      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_windowProc));
+    if (subclassed_) RemoveWindowSubclass(window_, &Step::Filter, kStepSubclass);
+    if (onClose_.closed == nullptr) {
+      EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
     }
-    g_windowProc = nullptr;
-    EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
   }
 
  private:
+  // Refuses, for the step, the end of the session and, unless the step hands it on, closing the
+  // window: what would end the program half-way. The messages of a logoff or shutdown are sent to
+  // the window, never queued, so only its procedure can answer them.
+  static LRESULT CALLBACK Filter(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR step) {
+    if (message == WM_QUERYENDSESSION) return FALSE;
+    if (IsClose(message, wParam)) {
+      reinterpret_cast<Step*>(step)->Closed();
+      return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+
+  // Hands a close to the step's handler, unless there is none or it is still handling one.
+  void Closed() {
+    if (onClose_.closed == nullptr || closing_) return;
+    closing_ = true;
+    onClose_.closed(onClose_.context);
+    closing_ = false;
+  }
+
   HWND window_;
+  OnClose onClose_;
   std::vector<HWND> edits_;
+  bool subclassed_ = false;
   bool reasonGiven_ = false;
+  bool closing_ = false;
 };
 
 struct Work {
@@ -162,11 +180,12 @@ void DropQueuedInput() {
   }
 }
 
-void AwaitLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout, MessageWait wait) {
+void AwaitLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout,
+               const OnClose& onClose, MessageWait wait) {
   WPARAM quitCode = 0;
   bool quit = false;
   {
-    const Step step(window);
+    const Step step(window, onClose);
     quit = Pump(awaited, timeout, meter, wait, quitCode);
     DropQueuedInput();
   }
@@ -183,12 +202,13 @@ void SetProgressBar(HWND bar, std::uint64_t done, std::uint64_t total) {
 
 void SetStepReason(std::string_view gbk) { g_reason = runtime::GbkToWide(gbk); }
 
-void RunWhileLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout) {
-  AwaitLive(window, meter, awaited, timeout, &MsgWaitForMultipleObjectsEx);
+void RunWhileLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout,
+                  const OnClose& onClose) {
+  AwaitLive(window, meter, awaited, timeout, onClose, &MsgWaitForMultipleObjectsEx);
 }
 
 void RunWhileLiveForTesting(HWND window, const Meter& meter, void (*work)(void*), void* context,
-                            MessageWait wait) {
+                            const OnClose& onClose, MessageWait wait) {
   Work task{work, context};
   // The work makes no window calls; where no thread can be had, it blocks the window instead.
   const runtime::ScopedHandle worker(CreateThread(nullptr, 0, &RunWork, &task, 0, nullptr));
@@ -197,13 +217,12 @@ void RunWhileLiveForTesting(HWND window, const Meter& meter, void (*work)(void*)
     ShowMeter(meter);
     return;
   }
-  AwaitLive(window, meter, worker.Get(), INFINITE, wait);
+  AwaitLive(window, meter, worker.Get(), INFINITE, onClose, wait);
 }
 
-void RunWhileLive(HWND window, const Meter& meter, void (*work)(void*), void* context) {
-  RunWhileLiveForTesting(window, meter, work, context, &MsgWaitForMultipleObjectsEx);
+void RunWhileLive(HWND window, const Meter& meter, void (*work)(void*), void* context,
+                  const OnClose& onClose) {
+  RunWhileLiveForTesting(window, meter, work, context, onClose, &MsgWaitForMultipleObjectsEx);
 }
-
-bool Busy() { return g_busy; }
 
 }  // namespace ui

@@ -32,28 +32,35 @@ struct Meter {
 // runs, such as "正在安装 brisel……". Set once, before the first step.
 void SetStepReason(std::string_view gbk);
 
+// What closing the window (its close button, Alt+F4, WM_CLOSE) does while a step runs: without
+// `closed` nothing, the close button greyed; with it, `closed(context)` runs on the window's
+// thread, the step going on meanwhile, and a close that comes while it runs is ignored.
+struct OnClose {
+  void (*closed)(void* context) = nullptr;
+  void* context = nullptr;
+};
+
 // A step: handles this thread's messages until `awaited` is signalled or `timeout` milliseconds
 // have passed (a null handle: only the time; INFINITE: no limit), showing `meter` at least every
 // 100 ms. Meanwhile clicks and keys on the controls are dropped, `window`'s edit boxes are
-// read-only (restored as they were after), closing `window` is ignored (its close button greyed)
-// and it answers a logoff or shutdown with FALSE, having given Windows the step's reason. Input
-// still queued when the step ends is dropped too, so that nothing lands on the control that has
-// taken a clicked one's place. Should the wait itself fail, it waits on without the messages.
-void RunWhileLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout);
+// read-only (restored as they were after), closing `window` does what `onClose` says and it
+// answers a logoff or shutdown with FALSE, having given Windows the step's reason. Input still
+// queued when the step ends is dropped too, so that nothing lands on the control that has taken a
+// clicked one's place. Should the wait itself fail, it waits on without the messages.
+void RunWhileLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout,
+                  const OnClose& onClose = {});
 
 // A step whose work `work(context)` runs on a worker thread, awaited as above; where no thread can
 // be had, the work runs on this thread.
-void RunWhileLive(HWND window, const Meter& meter, void (*work)(void*), void* context);
+void RunWhileLive(HWND window, const Meter& meter, void (*work)(void*), void* context,
+                  const OnClose& onClose = {});
 
 // As above, with any callable as the work.
 template <typename Work>
-void RunWhileLive(HWND window, const Meter& meter, const Work& work) {
+void RunWhileLive(HWND window, const Meter& meter, const Work& work, const OnClose& onClose = {}) {
   RunWhileLive(
       window, meter, [](void* context) { (*static_cast<const Work*>(context))(); },
-      const_cast<void*>(static_cast<const void*>(&work)));
+      const_cast<void*>(static_cast<const void*>(&work)), onClose);
 }
-
-// True while a step runs: window procedures then ignore what would start another one.
-[[nodiscard]] bool Busy();
 
 }  // namespace ui

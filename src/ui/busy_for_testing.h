@@ -14,6 +14,6 @@ using MessageWait = DWORD(WINAPI*)(DWORD count, const HANDLE* handles, DWORD mil
 
 // RunWhileLive with `work` on a worker, the messages awaited through `wait`.
 void RunWhileLiveForTesting(HWND window, const Meter& meter, void (*work)(void*), void* context,
-                            MessageWait wait);
+                            const OnClose& onClose, MessageWait wait);
 
 }  // namespace ui

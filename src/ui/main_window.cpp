@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "runtime/gbk.h"
+#include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
 #include "ui/busy.h"
 #include "ui/dpi.h"
@@ -93,6 +94,24 @@ constexpr UINT kCreatedMessage = WM_APP + 1;
 HWND g_window = nullptr;
 EventBindings g_bindings{};
 WNDPROC g_staticProc = nullptr;
+// The log's name of the handler that runs; null while none does.
+const char* g_running = nullptr;
+
+// Runs a bound handler, named `command` in the log, unless one runs already. A handler's modal
+// loops (a message box, the folder dialog) and its steps dispatch what is posted to the controls
+// (a tool's BM_CLICK, an accessibility client's invoke), although the window is disabled or its
+// input dropped: such a command would start a second handler inside the first.
+template <typename Handler, typename... Arguments>
+void Run(const char* command, Handler handler, Arguments... arguments) {
+  if (handler == nullptr) return;
+  if (g_running != nullptr) {
+    runtime::Log(std::string("dropped, as ") + g_running + " runs: " + command);
+    return;
+  }
+  g_running = command;
+  handler(arguments...);
+  g_running = nullptr;
+}
 
 // Character heights of the layout's fonts, in pixels at kLayoutDpi (negative: without the
 // internal leading).
@@ -178,10 +197,8 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
     case WM_NCHITTEST:
       return HTCLIENT;
     case WM_LBUTTONDOWN:
-      if (!Busy() && g_bindings.pathLabelPressed != nullptr) {
-        g_bindings.pathLabelPressed(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
-                                    static_cast<int>(wParam));
-      }
+      Run("the press on 标签3", g_bindings.pathLabelPressed, GET_X_LPARAM(lParam),
+          GET_Y_LPARAM(lParam), static_cast<int>(wParam));
       return 0;
     default:
       return CallWindowProcW(g_staticProc, label, message, wParam, lParam);
@@ -191,15 +208,15 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kCreatedMessage:
-      if (g_bindings.created != nullptr) g_bindings.created();
+      Run("the start-up check", g_bindings.created);
       return 0;
     case WM_COMMAND:
-      if (!Busy() && HIWORD(wParam) == BN_CLICKED) {
+      if (HIWORD(wParam) == BN_CLICKED) {
         const auto id = static_cast<Control>(LOWORD(wParam));
-        if (id == Control::按钮_安装 && g_bindings.installClicked != nullptr) {
-          g_bindings.installClicked();
-        } else if (id == Control::按钮_安装完成 && g_bindings.finishClicked != nullptr) {
-          g_bindings.finishClicked();
+        if (id == Control::按钮_安装) {
+          Run("the click on 开始安装", g_bindings.installClicked);
+        } else if (id == Control::按钮_安装完成) {
+          Run("the click on 安装完成并打开", g_bindings.finishClicked);
         }
       }
       return 0;

@@ -15,7 +15,8 @@ namespace ui {
 // The main window's class: a second installer finds the first one's window by it.
 inline constexpr wchar_t kMainWindowClass[] = L"VeltraneInstallerWindow";
 
-// The handlers' entry points. Each runs on the user-interface thread.
+// The handlers' entry points. Each runs on the user-interface thread, one at a time: an event that
+// reaches the window while one runs, from whatever source, is dropped and logged.
 struct EventBindings {
   void (*created)();         // once, after the window and all controls exist
   void (*installClicked)();  // 按钮_安装

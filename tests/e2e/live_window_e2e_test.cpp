@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,18 @@ std::string PayloadFileList() {
   return list;
 }
 
-TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallAndCloseWhileTheBarMovesForward) {
-  LayOut(kSetup, Extractor::StandIn);
+// The question closing the window asks while the archive is written or unpacked.
+const std::wstring kCancelQuestion = L"确定要取消安装吗？本次安装已写入的文件将被删除。";
+
+// A stand-in extractor that writes the payload's files slowly, pausing `pause` ms every quarter.
+void LayOutSlowUnpacking(const char* pause) {
   WriteBytes(std::wstring(kSetup) + L"\\lib\\files.txt", Bytes(PayloadFileList()));
-  WriteBytes(std::wstring(kSetup) + L"\\lib\\pause.txt", Bytes("150"));
+  WriteBytes(std::wstring(kSetup) + L"\\lib\\pause.txt", Bytes(pause));
+}
+
+TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallWhileTheBarMovesForwardAndCancelGoesOn) {
+  LayOut(kSetup, Extractor::StandIn);
+  LayOutSlowUnpacking("150");
   Launch();
   const HWND bar = ControlOf(Control::进度条_解压);
   const auto full = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
@@ -64,6 +73,12 @@ TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallAndCloseWhileTheBarMovesFo
       SendMessageW(path, WM_CHAR, L'x', 0);
       SendMessageW(path, WM_IME_CHAR, L'安', 0);
       EXPECT_EQ(driver::Text(path), typed);
+      // One question for both closes; Cancel goes on as if nothing had happened.
+      const auto question = ErrorBox(10000);
+      ASSERT_TRUE(question);
+      EXPECT_EQ(question->text, kCancelQuestion);
+      driver::PressButton(*question, IDCANCEL);
+      ASSERT_TRUE(driver::WaitUntil([&] { return !IsWindow(question->window); }));
     }
     Sleep(50);
   }
@@ -76,11 +91,36 @@ TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallAndCloseWhileTheBarMovesFo
       << "moves with the bytes written";
   EXPECT_TRUE(interrupted);
   EXPECT_FALSE(ErrorBox(1000)) << "no folder dialog and no second installation";
-  EXPECT_TRUE(installer_.Running()) << "closing was ignored";
+  EXPECT_TRUE(installer_.Running()) << "closing was cancelled";
   EXPECT_FALSE(IsIconic(window_));
   const auto installed = RecordValue(L"installer");
   ASSERT_TRUE(installed);
   EXPECT_EQ(installed->bytes, Dword(1));
+}
+
+// OK at the question ends 7-Zip mid-way and takes back everything the run wrote.
+TEST_F(InstallerTest, CancellingTheUnpackingEndsTheInstallerAndLeavesNothingOfTheRun) {
+  LayOut(kSetup, Extractor::StandIn);
+  LayOutSlowUnpacking("500");
+  Launch();
+  driver::Click(ControlOf(Control::按钮_安装));
+  ASSERT_TRUE(driver::WaitUntil(
+      [&] { return Look() == kUnpackingLook && Exists(L"C:\\Quorvale\\brisel"); }, 10000));
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  const auto question = ErrorBox(10000);
+  ASSERT_TRUE(question);
+  EXPECT_EQ(question->caption, L"Error");
+  EXPECT_EQ(question->text, kCancelQuestion);
+  EXPECT_EQ(question->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
+  driver::PressButton(*question, IDOK);
+  EXPECT_EQ(installer_.WaitForExit(), std::optional<DWORD>(ERROR_INSTALL_USEREXIT));
+  EXPECT_EQ(ProcessCount(L"7z.exe"), 0) << "7-Zip ended with it";
+  EXPECT_FALSE(Exists(L"C:\\Quorvale")) << "archive, unpacked files and the root it made";
+  EXPECT_FALSE(RecordKeyExists());
+  EXPECT_FALSE(AppsEntryExists());
+  EXPECT_FALSE(Exists(AppDataPathRecord()));
+  EXPECT_FALSE(Exists(InstalledUninstaller()));
+  EXPECT_FALSE(Exists(ProgramsShortcut()));
 }
 
 }  // namespace

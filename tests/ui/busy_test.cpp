@@ -105,7 +105,7 @@ TEST_F(StepTest, AFailedWaitStillWaitsForTheWorker) {
         Sleep(200);
         *static_cast<bool*>(context) = true;
       },
-      &ended, &FailingWait);
+      &ended, {}, &FailingWait);
   EXPECT_TRUE(ended);
 }
 
