@@ -37,8 +37,8 @@ std::wstring ShortcutPath(int folderId) {
 }
 
 // The program folder of the installation in `root`, as a full path.
-std::wstring ProgramFolder(std::string_view root) {
-  return runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).oldFolder));
+std::wstring ProgramFolder(std::wstring_view root) {
+  return runtime::FullPath(DeriveInstallTexts(root).oldFolder);
 }
 
 // Whether `target` lies inside `folder` (a full path), compared without regard to case as the file
@@ -103,16 +103,15 @@ std::wstring ShortcutTarget(const std::wstring& path) {
 
 }  // namespace
 
-std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDesktop) {
+std::vector<ShortcutFailure> CreateShortcuts(std::wstring_view root, bool onDesktop) {
   const runtime::ComApartment apartment;
-  const std::wstring target =
-      runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).startProgramPath));
+  const std::wstring target = runtime::FullPath(DeriveInstallTexts(root).startProgramPath);
   const std::wstring folder = ProgramFolder(root);
   std::vector<ShortcutFailure> failures;
   for (const int folderId : kFolders) {
     if (folderId == kDesktopFolder && !onDesktop) continue;
     const std::wstring path = ShortcutPath(folderId);
-    const runtime::LoggedStep step("shortcut " + runtime::WideToGbk(path));
+    const runtime::LoggedStep step(L"shortcut " + path);
     const unsigned long error = ErrorCodeOf(WriteShortcut(path, target, folder));
     step.End(error == ERROR_SUCCESS, error);
     if (error != ERROR_SUCCESS) {
@@ -130,18 +129,18 @@ std::string ShortcutFailedMessage(const ShortcutFailure& failure) {
          runtime::DecimalText(failure.error) + "）。";
 }
 
-bool HasDesktopShortcutInto(std::string_view root) {
+bool HasDesktopShortcutInto(std::wstring_view root) {
   const runtime::ComApartment apartment;
   return LiesInside(ShortcutTarget(ShortcutPath(kDesktopFolder)), ProgramFolder(root));
 }
 
-void RemoveShortcutsInto(std::string_view root) {
+void RemoveShortcutsInto(std::wstring_view root) {
   const runtime::ComApartment apartment;
   const std::wstring folder = ProgramFolder(root);
   for (const int folderId : kFolders) {
     const std::wstring path = ShortcutPath(folderId);
     if (!LiesInside(ShortcutTarget(path), folder)) continue;
-    const runtime::LoggedStep step("shortcut removal " + runtime::WideToGbk(path));
+    const runtime::LoggedStep step(L"shortcut removal " + path);
     const bool removed = DeleteFileW(path.c_str()) != FALSE;
     step.End(removed, removed ? ERROR_SUCCESS : GetLastError());
     if (removed) SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, path.c_str(), nullptr);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/gbk.h"
 #include "runtime/image_file_for_testing.h"
 #include "runtime/scoped_handle.h"
 
@@ -128,9 +127,9 @@ ImageReadReport ReadFromImageFile(ByteView inImage, bool (*take)(ByteView, void*
   return ReadFromImageFileForTesting(ModuleFileName(module), inImage, take, context);
 }
 
-ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage, Progress* progress) {
-  const ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+ImageReadReport WriteFromImageFile(const std::wstring& path, ByteView inImage, Progress* progress) {
+  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failed(ImageRead::kStopped);
   if (progress != nullptr) progress->Restart(inImage.size());
   const auto write = [&](ByteView piece) {

@@ -3,7 +3,7 @@
 // mapped page that cannot be read (a network share that drops, a USB stick pulled, a bad sector)
 // raises an in-page exception, which ends the process; a read of the file fails with an error.
 
-#include <string_view>
+#include <string>
 
 #include "runtime/bytes.h"
 #include "runtime/progress.h"
@@ -37,10 +37,10 @@ template <typename Take>
       const_cast<void*>(static_cast<const void*>(&take)));
 }
 
-// Creates or truncates the file at the GBK `path` and writes `inImage` into it, read as
+// Creates or truncates the file at `path` and writes `inImage` into it, read as
 // ReadFromImageFile reads it, counting in `progress` (when given) the bytes written. kStopped with
 // the error when the file cannot be created or written (bytes written before stay).
-[[nodiscard]] ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage,
+[[nodiscard]] ImageReadReport WriteFromImageFile(const std::wstring& path, ByteView inImage,
                                                  Progress* progress = nullptr);
 
 }  // namespace runtime

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 namespace {
 
 TEST(GbkConversion, ChineseTextConvertsBothWaysWithCodePage936) {
@@ -58,3 +61,27 @@ TEST(GbkWideConversion, CharactersOutsideGbkBecomeTheDefaultCharacter) {
 }
 
 }  // namespace
+
+// Whether a path can be recorded in GBK: only when every letter stays itself. Windows would
+// otherwise write a look-alike ("ë" as "e"), which names another folder; the default character
+// "?" names none.
+TEST(ExactGbk, GivesTheBytesOnlyWhenGbkHoldsEveryCharacter) {
+  const struct {
+    const wchar_t* wide;
+    std::size_t units;
+    std::optional<std::string> gbk;
+  } kCases[] = {
+      {L"C:\\Quorvale\\", 12, "C:\\Quorvale\\"},
+      {L"D:\\安装\\", 6, "D:\\\xb0\xb2\xd7\xb0\\"},
+      {L"C:\\Jos\u00e9 M\u00fcller", 14, "C:\\Jos\xa8\xa6 M\xa8\xb9ller"},
+      {L"", 0, ""},
+      {L"C:\\Users\\Zo\u00eb", 12, std::nullopt},
+      {L"C:\\\uc0ac\uc6a9\uc790", 6, std::nullopt},
+      {L"a\u0e01b", 3, std::nullopt},
+      {L"C:\\a\0\u00eb", 6, "C:\\a"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(runtime::ExactGbk(std::wstring_view(c.wide, c.units)), c.gbk)
+        << runtime::WideToGbk(c.wide);
+  }
+}
