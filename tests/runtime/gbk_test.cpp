@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+
+#include "runtime/gbk_for_testing.h"
 
 namespace {
 
@@ -60,8 +63,6 @@ TEST(GbkWideConversion, CharactersOutsideGbkBecomeTheDefaultCharacter) {
   EXPECT_EQ(runtime::WideToGbk(L"a\u0e01b"), "a?b");
 }
 
-}  // namespace
-
 // Whether a path can be recorded in GBK: only when every letter stays itself. Windows would
 // otherwise write a look-alike ("ë" as "e"), which names another folder; the default character
 // "?" names none.
@@ -85,3 +86,25 @@ TEST(ExactGbk, GivesTheBytesOnlyWhenGbkHoldsEveryCharacter) {
         << runtime::WideToGbk(c.wide);
   }
 }
+
+// Windows' conversion as Microsoft documents it, which Wine does not do: without
+// WC_NO_BEST_FIT_CHARS a letter GBK lacks becomes a look-alike, and no default character is
+// reported. Asked for no best fit, it converts as Wine does.
+int WINAPI BestFitting(UINT codePage, DWORD flags, LPCWCH wide, int units, LPSTR bytes, int size,
+                       LPCCH defaultChar, LPBOOL usedDefault) {
+  if ((flags & WC_NO_BEST_FIT_CHARS) != 0) {
+    return WideCharToMultiByte(codePage, flags, wide, units, bytes, size, defaultChar, usedDefault);
+  }
+  std::wstring fitted(wide, static_cast<std::size_t>(units));
+  std::replace(fitted.begin(), fitted.end(), L'\u00eb', L'e');
+  if (usedDefault != nullptr) *usedDefault = FALSE;
+  return WideCharToMultiByte(codePage, flags, fitted.data(), units, bytes, size, defaultChar,
+                             nullptr);
+}
+
+TEST(ExactGbk, TakesNoLookAlikeForTheLetter) {
+  EXPECT_EQ(runtime::ExactGbkForTesting(L"C:\\Users\\Zo\u00eb", &BestFitting), std::nullopt);
+  EXPECT_EQ(runtime::ExactGbkForTesting(L"C:\\Users\\Zoe", &BestFitting), "C:\\Users\\Zoe");
+}
+
+}  // namespace
