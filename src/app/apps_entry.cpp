@@ -5,6 +5,7 @@
 #include "app/product.h"
 #include "app/uninstaller_place.h"
 #include "app/version.h"
+#include "runtime/gbk.h"
 
 namespace app {
 
@@ -17,18 +18,20 @@ constexpr std::uint32_t kNoRepair = 1;
 
 }  // namespace
 
-std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
-                            std::string_view root, std::uint64_t programBytes) {
+std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::wstring_view mainPath,
+                            std::wstring_view root, std::uint64_t programBytes) {
   registry::FirstFailure failure;
   // Quoted, as Windows starts the command line as it stands and the root may hold blanks.
-  const std::string uninstallCommand = "\"" + InstalledUninstallerPlace().path + "\"";
+  const std::wstring uninstallCommand = L"\"" + InstalledUninstallerPlace().path + L"\"";
+  const std::wstring version = runtime::GbkToWide(VELTRANE_VERSION_TEXT);
+  const std::wstring publisher = runtime::GbkToWide(VELTRANE_PUBLISHER);
   // Through the wide calls: Settings shows the texts, and starts the command, on a Windows of any
   // language.
   for (const auto& [name, text] :
-       {std::pair<const char*, std::string_view>{"DisplayName", kProductName},
+       {std::pair<const char*, std::wstring_view>{"DisplayName", kProductName},
         {"DisplayIcon", mainPath},
-        {"DisplayVersion", VELTRANE_VERSION_TEXT},
-        {"Publisher", VELTRANE_PUBLISHER},
+        {"DisplayVersion", version},
+        {"Publisher", publisher},
         {"InstallLocation", root},
         {"UninstallString", uninstallCommand}}) {
     failure.Note(key.WriteValueWide(HKEY_LOCAL_MACHINE, kAppsEntryKeyPath, name, text));

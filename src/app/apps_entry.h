@@ -17,8 +17,8 @@ inline constexpr char kAppsEntryKeyPath[] =
 // folder's size (`programBytes`), and the quoted uninstaller as the command that removes it. Gives
 // the first write's Win32 error code, or 0: the caller only logs it, since an entry that could not
 // be written leaves the installation itself intact.
-[[nodiscard]] std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::string_view mainPath,
-                                          std::string_view root, std::uint64_t programBytes);
+[[nodiscard]] std::int32_t WriteAppsEntry(registry::RegistryKey& key, std::wstring_view mainPath,
+                                          std::wstring_view root, std::uint64_t programBytes);
 
 // Deletes the entry through `key`'s view; a missing entry is no failure.
 void DeleteAppsEntry(registry::RegistryKey& key);

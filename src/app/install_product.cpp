@@ -36,8 +36,8 @@ using ui::Control;
 constexpr int kExitCancelled = ERROR_INSTALL_USEREXIT;
 
 // Logs what the clean-up did with one thing this run wrote.
-void LogTakenBack(const std::string& path, bool gone) {
-  runtime::Log((gone ? "taken back: " : "could not be taken back: ") + path);
+void LogTakenBack(const std::wstring& path, bool gone) {
+  runtime::Log((gone ? L"taken back: " : L"could not be taken back: ") + path);
 }
 
 // One run of the installation into the root the user chose: what it derives from the root, and
@@ -53,8 +53,18 @@ class Installation {
     texts_ = app::DeriveInstallTexts(root_);
   }
 
-  const std::string& Root() const { return root_; }
+  const std::wstring& Root() const { return root_; }
   const app::InstallTexts& Texts() const { return texts_; }
+
+  // Whether GBK, the record's and path.dat's encoding, holds the root as it is; otherwise tells the
+  // user, before anything is touched: a recorded "?" would name another folder.
+  [[nodiscard]] bool Recordable() {
+    if (runtime::ExactGbk(root_)) return true;
+    runtime::Log(L"install root " + root_ + L": GBK cannot hold its name");
+    ui::ShowLook(ui::Look::Settings);
+    Stop(app::kRootNotRecordable);
+    return false;
+  }
 
   // Whether the volume has room for the installation at its peak; otherwise tells the user.
   [[nodiscard]] bool HasRoom() {
@@ -67,8 +77,9 @@ class Installation {
                               app::UninstallerProgram().size();
     const std::uint64_t need = all > freed ? all - freed : 0;
     const auto space = fs::FreeSpaceFor(root_);
-    runtime::Log("install root " + root_ + ", need " + runtime::DecimalText(need) +
-                 " bytes, free " + (space ? runtime::DecimalText(*space) + " bytes" : "unknown"));
+    runtime::Log(L"install root " + root_ +
+                 runtime::GbkToWide(", need " + runtime::DecimalText(need) + " bytes, free " +
+                                    (space ? runtime::DecimalText(*space) + " bytes" : "unknown")));
     if (!space || *space >= need) return true;
     ui::ShowLook(ui::Look::Settings);
     Stop(app::DiskSpaceShortMessage(need, *space).c_str());
@@ -77,15 +88,15 @@ class Installation {
 
   // Makes the levels of the root that do not exist yet, noting them for a failure's clean-up.
   [[nodiscard]] bool MakeRoot() {
-    std::string level(root_.substr(0, runtime::LastBackslash(root_)));
+    std::wstring level(root_.substr(0, root_.find_last_of(L'\\')));
     while (!level.empty() && !fs::DirectoryExists(level)) {
       made_.push_back(level);
-      const std::size_t separator = runtime::LastBackslash(level);
-      if (separator == std::string::npos) break;
+      const std::size_t separator = level.find_last_of(L'\\');
+      if (separator == std::wstring::npos) break;
       level.resize(separator);
     }
     if (fs::DirectoryExists(root_)) return true;
-    const runtime::LoggedStep making("install folder " + root_);
+    const runtime::LoggedStep making(L"install folder " + root_);
     const bool made = fs::CreateDirectoryPath(root_);
     making.End(made, made ? ERROR_SUCCESS : GetLastError());
     if (made) return true;
@@ -144,7 +155,7 @@ class Installation {
       // Without it the product can still be used; Settings then cannot remove it, nothing else
       // fails.
       const app::UninstallerPlace place = app::InstalledUninstallerPlace();
-      const runtime::LoggedStep uninstaller("uninstaller write " + place.path);
+      const runtime::LoggedStep uninstaller(L"uninstaller write " + place.path);
       const bool written = !place.path.empty() && fs::CreateDirectoryPath(place.folder) &&
                            runtime::WriteFile(place.path, {app::UninstallerProgram()});
       uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
@@ -198,17 +209,17 @@ class Installation {
       if (fs::DirectoryExists(texts_.oldFolder)) {
         LogTakenBack(texts_.oldFolder, fs::DeleteTree(texts_.oldFolder));
       }
-      for (const std::string& level : made_) {
+      for (const std::wstring& level : made_) {
         if (fs::DirectoryExists(level)) LogTakenBack(level, fs::RemoveEmptyDirectory(level));
       }
     };
     ui::RunWhileLive(ui::MainWindow(), {}, takeBack);
   }
 
-  std::string root_;
+  std::wstring root_;
   bool typed_;
   app::InstallTexts texts_;
-  std::vector<std::string> made_;  // the levels of the root this run created, the deepest first
+  std::vector<std::wstring> made_;  // the levels of the root this run created, the deepest first
 };
 
 }  // namespace
@@ -219,7 +230,7 @@ void InstallProduct() {
   const int removalFrom = RequireIntactPayload();
   Installation installation;
   app::InstallRoot() = installation.Root();
-  if (installation.HasRoom() && installation.MakeRoot() &&
+  if (installation.Recordable() && installation.HasRoom() && installation.MakeRoot() &&
       installation.RemoveOldFolder(removalFrom) && installation.Unpack()) {
     installation.Finish(desktopShortcut);
   }

@@ -6,6 +6,7 @@
 #include "app/record_layout.h"
 #include "fs/path_text.h"
 #include "registry/registry_key.h"
+#include "runtime/gbk.h"
 #include "runtime/run_log.h"
 #include "runtime/text.h"
 
@@ -41,23 +42,26 @@ bool CreateRecordKey(registry::RegistryKey& key) {
 
 }  // namespace
 
-bool WriteInstallRecord(std::string_view mainPath, std::string_view startPath,
-                        std::string_view root, std::uint64_t programBytes) {
+bool WriteInstallRecord(std::wstring_view mainPath, std::wstring_view startPath,
+                        std::wstring_view root, std::uint64_t programBytes) {
   registry::RegistryKey key;
-  if (!fs::IsDrivePath(mainPath) || !fs::IsDrivePath(startPath)) return true;
+  const std::string gbkMainPath = runtime::WideToGbk(mainPath),
+                    gbkStartPath = runtime::WideToGbk(startPath);
+  if (!fs::IsDrivePath(gbkMainPath) || !fs::IsDrivePath(gbkStartPath)) return true;
   if (!CreateRecordKey(key)) return false;
-  WriteRecordValues(key, mainPath, startPath, root, kMarkerInstalled);
+  WriteRecordValues(key, gbkMainPath, gbkStartPath, runtime::WideToGbk(root), kMarkerInstalled);
   const runtime::LoggedStep entry("Apps entry");
   const std::int32_t written = WriteAppsEntry(key, mainPath, root, programBytes);
   entry.End(written == ERROR_SUCCESS, static_cast<unsigned long>(written));
   return true;
 }
 
-std::string RecordedRoot() {
+std::wstring RecordedRoot() {
   registry::RegistryKey key;
   registry::RegistryValue root;
   (void)key.ReadValue(HKEY_LOCAL_MACHINE, kRecordKeyPath, kRootPathValue, root);
-  return WithTrailingBackslash(runtime::BytesAsText(root.data.value_or(runtime::Bytes{})));
+  return WithTrailingBackslash(
+      runtime::GbkToWide(runtime::BytesAsText(root.data.value_or(runtime::Bytes{}))));
 }
 
 bool ResetInstallRecord() {

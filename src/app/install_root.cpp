@@ -3,10 +3,10 @@
 namespace app {
 
 namespace {
-std::string g_installRoot;
+std::wstring g_installRoot;
 }
 
-std::string& InstallRoot() { return g_installRoot; }
+std::wstring& InstallRoot() { return g_installRoot; }
 
 void ReleaseInstallRoot() {
   g_installRoot.clear();

@@ -1,11 +1,11 @@
 #pragma once
-// The install root: the one program-wide text, the installation directory (GBK). Empty at start.
+// The install root: the one program-wide text, the installation directory. Empty at start.
 
 #include <string>
 
 namespace app {
 
-[[nodiscard]] std::string& InstallRoot();
+[[nodiscard]] std::wstring& InstallRoot();
 
 // Releases the install root; registered for program exit.
 void ReleaseInstallRoot();

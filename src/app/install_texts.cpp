@@ -1,50 +1,46 @@
 #include "app/install_texts.h"
 
 #include "app/product.h"
-#include "runtime/gbk.h"
 
 namespace app {
 
 namespace {
 
 template <typename... Parts>
-std::string Join(Parts... parts) {
-  std::string joined;
-  (joined.append(std::string_view(parts)), ...);
+std::wstring Join(Parts... parts) {
+  std::wstring joined;
+  (joined.append(std::wstring_view(parts)), ...);
   return joined;
 }
 
 // One command-line part, quoted when a blank or a tab would otherwise split it.
-std::string Argument(std::string part) {
-  if (part.find_first_of(" \t") == std::string::npos) return part;
-  return "\"" + part + "\"";
+std::wstring Argument(std::wstring part) {
+  if (part.find_first_of(L" \t") == std::wstring::npos) return part;
+  return L"\"" + part + L"\"";
 }
 
 }  // namespace
 
-InstallTexts DeriveInstallTexts(std::string_view root) {
+InstallTexts DeriveInstallTexts(std::wstring_view root) {
   return InstallTexts{
-      .oldFolder = Join(root, "\\", kProductName),
-      .archivePath = Join(root, "\\", kProductName, kArchiveExtension),
-      .startProgramCheck = Join(root, "\\", kProductName, "\\", kStartProgramFile),
-      .mainProgramPath = Join(root, kProductName, "\\", kProductName, kProgramExtension),
-      .startProgramPath = Join(root, kProductName, "\\", kStartProgramFile),
+      .oldFolder = Join(root, L"\\", kProductName),
+      .archivePath = Join(root, L"\\", kProductName, kArchiveExtension),
+      .startProgramCheck = Join(root, L"\\", kProductName, L"\\", kStartProgramFile),
+      .mainProgramPath = Join(root, kProductName, L"\\", kProductName, kProgramExtension),
+      .startProgramPath = Join(root, kProductName, L"\\", kStartProgramFile),
       .legacyUninstallerPath = Join(root, kUninstallerFile),
   };
 }
 
-std::string WithTrailingBackslash(std::string_view root) {
-  // The search is GBK-aware: it never reports the trail byte of a character.
-  if (root.empty() || runtime::LastBackslash(root) == root.size() - 1) {
-    return std::string(root);
-  }
-  return Join(root, "\\");
+std::wstring WithTrailingBackslash(std::wstring_view root) {
+  if (root.empty() || root.back() == L'\\') return std::wstring(root);
+  return Join(root, L"\\");
 }
 
-std::string ExtractorCommandLine(std::string_view ownDirectory, std::string_view root) {
-  return Argument(Join(ownDirectory, "\\", kExtractorFile)) + " x " +
-         Argument(Join(root, "\\", kProductName, kArchiveExtension)) + " " +
-         Argument(Join("-o", root)) + " -aoa";
+std::wstring ExtractorCommandLine(std::wstring_view ownDirectory, std::wstring_view root) {
+  return Argument(Join(ownDirectory, L"\\", kExtractorFile)) + L" x " +
+         Argument(Join(root, L"\\", kProductName, kArchiveExtension)) + L" " +
+         Argument(Join(L"-o", root)) + L" -aoa";
 }
 
 }  // namespace app

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "app/launch_as_user_for_testing.h"
-#include "runtime/gbk.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_com.h"
 #include "runtime/shell.h"
@@ -112,10 +111,10 @@ DesktopStart ReplaceDesktopStartForTesting(DesktopStart start) {
   return replaced;
 }
 
-LaunchWay LaunchAsDesktopUser(std::string_view program) {
-  const std::string_view folder = program.substr(0, runtime::LastBackslash(program));
+LaunchWay LaunchAsDesktopUser(const std::wstring& program) {
+  const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
   const runtime::LoggedStep desktop("start as the desktop user");
-  const HRESULT result = g_desktopStart(runtime::GbkToWide(program), runtime::GbkToWide(folder));
+  const HRESULT result = g_desktopStart(program, folder);
   desktop.End(SUCCEEDED(result), SUCCEEDED(result) ? ERROR_SUCCESS : result);
   if (SUCCEEDED(result)) return LaunchWay::kAsDesktopUser;
   runtime::Log("start by the installer itself");

@@ -6,7 +6,7 @@
 // Explorer runs as the signed-in user, so the program is handed to the desktop's shell, which
 // starts it in its own name (Microsoft documents this way through the desktop's folder view).
 
-#include <string_view>
+#include <string>
 
 namespace app {
 
@@ -16,8 +16,8 @@ enum class LaunchWay {
   kByInstaller,    // by the installer itself, with its own rights: no desktop shell answered
 };
 
-// Starts `program` (GBK) with its own folder as working folder through the desktop's shell;
+// Starts `program` with its own folder as working folder through the desktop's shell;
 // where that fails (no shell runs), the installer starts it itself. Logs the way taken.
-LaunchWay LaunchAsDesktopUser(std::string_view program);
+LaunchWay LaunchAsDesktopUser(const std::wstring& program);
 
 }  // namespace app

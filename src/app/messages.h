@@ -19,6 +19,10 @@ inline constexpr char kUnpackFailed[] =
 inline constexpr char kRegistryFailed[] =
     "注册表写入失败！请更换换到C盘以外目录或者请使用管理员权限运行！    ";
 inline constexpr char kChooseValidPath[] = "请选择正确的安装路径！";
+// The root holds a letter GBK lacks (Zoë, Hangul): the record and path.dat, which keep GBK,
+// would name another folder.
+inline constexpr char kRootNotRecordable[] =
+    "安装记录无法保存该文件夹的名称，因为其中含有无法记录的字符。请选择其他文件夹。";
 // The payload does not match the checksum the build recorded: the download or the disk damaged it.
 inline constexpr char kInstallerDamaged[] = "安装程序已损坏，请重新下载后再安装。";
 // The installer's own file cannot be read: its medium fails (a dropped share, a pulled stick).

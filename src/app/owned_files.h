@@ -30,7 +30,7 @@ struct RemovalView {
 // not go yet is scheduled for deletion at restart; kInUse once the user has given up; kFailed with
 // the entry and the system's error when something else stood in the way; kRefused for a path the
 // guarded tree removal does not touch.
-[[nodiscard]] fs::RemovalReport RemoveProgramFolder(std::string_view root, RemovalView view,
+[[nodiscard]] fs::RemovalReport RemoveProgramFolder(std::wstring_view root, RemovalView view,
                                                     bool (*retry)());
 
 // True when the program folder's place is free: removed, or left to the restart for what a scanner
@@ -40,13 +40,13 @@ struct RemovalView {
 }
 
 // What the user reads when the removal failed for another reason than a running brisel: the entry
-// that stayed, the system's error code and its text.
+// that stayed, the system's error code and its text (GBK).
 [[nodiscard]] std::string RemovalFailedMessage(const fs::RemovalReport& report);
 
 // Removes the rest an installation owns in `root`: its uninstaller (in its folder under Program
 // Files, or in the root where an installer before that put it), and then the root itself only
 // when nothing else is left in it. A user's own files beside them stay, and so does a running
 // uninstaller.
-void RemoveUninstallerAndEmptyRoot(std::string_view root);
+void RemoveUninstallerAndEmptyRoot(const std::wstring& root);
 
 }  // namespace app

@@ -7,6 +7,7 @@
 #include "app/messages.h"
 #include "app/product.h"
 #include "runtime/dialogs.h"
+#include "runtime/gbk.h"
 #include "runtime/process.h"
 #include "runtime/run_log.h"
 #include "runtime/scoped_handle.h"
@@ -21,20 +22,27 @@ constexpr DWORD kLaunchGraceMilliseconds = 2500;
 }  // namespace
 
 void ChooseInstallPath(int, int, int) {
-  std::string& root = app::InstallRoot();
+  std::wstring& root = app::InstallRoot();
   // A cancelled pick empties the root, so the next install reads the path box again.
   root = runtime::ChooseFolder("请选择安装目录");
   if (root.empty()) {
     app::ShowError(app::kChooseValidPath);
     return;
   }
-  root.append("\\").append(app::kRootFolderName).append("\\");
+  // Refused as a cancelled pick is: the record could not name it.
+  if (!runtime::ExactGbk(root)) {
+    runtime::Log(L"picked folder " + root + L": GBK cannot hold its name");
+    root.clear();
+    app::ShowError(app::kRootNotRecordable);
+    return;
+  }
+  root.append(L"\\").append(app::kRootFolderName).append(L"\\");
   ui::SetEditText(ui::Control::编辑框_路径, root);
 }
 
 void LaunchAndExit() {
-  const std::string program = ui::GetEditText(ui::Control::编辑框1);
-  runtime::Log("start of the program " + program);
+  const std::wstring program = ui::GetEditText(ui::Control::编辑框1);
+  runtime::Log(L"start of the program " + program);
   (void)app::LaunchAsDesktopUser(program);
   // A step like any other: the window stays live, and nothing pressed meanwhile starts a second
   // launch or a folder dialog.

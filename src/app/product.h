@@ -7,15 +7,15 @@
 
 namespace app {
 
-inline constexpr std::string_view kProductName = "brisel";
-inline constexpr std::string_view kRootFolderName = "Quorvale";
-inline constexpr std::string_view kProgramExtension = ".exe";
-inline constexpr std::string_view kArchiveExtension = ".7z";
-inline constexpr std::string_view kStartProgramFile = "startup.exe";
-inline constexpr std::string_view kUninstallerFile = "uninstall.exe";
+inline constexpr std::wstring_view kProductName = L"brisel";
+inline constexpr std::wstring_view kRootFolderName = L"Quorvale";
+inline constexpr std::wstring_view kProgramExtension = L".exe";
+inline constexpr std::wstring_view kArchiveExtension = L".7z";
+inline constexpr std::wstring_view kStartProgramFile = L"startup.exe";
+inline constexpr std::wstring_view kUninstallerFile = L"uninstall.exe";
 // The publisher's folder under Program Files, which holds the product's uninstaller folder.
-inline constexpr std::string_view kPublisherFolderName = "Veltrane";
+inline constexpr std::wstring_view kPublisherFolderName = L"Veltrane";
 // The extractor, below the installer's own directory.
-inline constexpr std::string_view kExtractorFile = "lib\\7z.exe";
+inline constexpr std::wstring_view kExtractorFile = L"lib\\7z.exe";
 
 }  // namespace app

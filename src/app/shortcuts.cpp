@@ -45,8 +45,8 @@ std::wstring ShortcutPath(int folderId, FolderLookup lookup = &fs::SpecialFolder
 }
 
 // The program folder of the installation in `root`, as a full path.
-std::wstring ProgramFolder(std::string_view root) {
-  return runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).oldFolder));
+std::wstring ProgramFolder(std::wstring_view root) {
+  return runtime::FullPath(DeriveInstallTexts(root).oldFolder);
 }
 
 // Whether `target` lies inside `folder` (a full path), compared without regard to case as the file
@@ -111,11 +111,10 @@ std::wstring ShortcutTarget(const std::wstring& path) {
 
 }  // namespace
 
-std::vector<ShortcutFailure> CreateShortcutsForTesting(std::string_view root, bool onDesktop,
+std::vector<ShortcutFailure> CreateShortcutsForTesting(std::wstring_view root, bool onDesktop,
                                                        FolderLookup lookup) {
   const runtime::ComApartment apartment;
-  const std::wstring target =
-      runtime::FullPath(runtime::GbkToWide(DeriveInstallTexts(root).startProgramPath));
+  const std::wstring target = runtime::FullPath(DeriveInstallTexts(root).startProgramPath);
   const std::wstring folder = ProgramFolder(root);
   std::vector<ShortcutFailure> failures;
   for (const auto& [folderId, name] : kFolders) {
@@ -126,7 +125,7 @@ std::vector<ShortcutFailure> CreateShortcutsForTesting(std::string_view root, bo
       failures.push_back({runtime::GbkToWide(name) + kShortcutName, ERROR_PATH_NOT_FOUND});
       continue;
     }
-    const runtime::LoggedStep step("shortcut " + runtime::WideToGbk(path));
+    const runtime::LoggedStep step(L"shortcut " + path);
     const unsigned long error = ErrorCodeOf(WriteShortcut(path, target, folder));
     step.End(error == ERROR_SUCCESS, error);
     if (error != ERROR_SUCCESS) {
@@ -139,7 +138,7 @@ std::vector<ShortcutFailure> CreateShortcutsForTesting(std::string_view root, bo
   return failures;
 }
 
-std::vector<ShortcutFailure> CreateShortcuts(std::string_view root, bool onDesktop) {
+std::vector<ShortcutFailure> CreateShortcuts(std::wstring_view root, bool onDesktop) {
   return CreateShortcutsForTesting(root, onDesktop, &fs::SpecialFolderPathBound);
 }
 
@@ -148,18 +147,18 @@ std::string ShortcutFailedMessage(const ShortcutFailure& failure) {
          runtime::DecimalText(failure.error) + "）。";
 }
 
-bool HasDesktopShortcutInto(std::string_view root) {
+bool HasDesktopShortcutInto(std::wstring_view root) {
   const runtime::ComApartment apartment;
   return LiesInside(ShortcutTarget(ShortcutPath(kDesktopFolder)), ProgramFolder(root));
 }
 
-void RemoveShortcutsInto(std::string_view root) {
+void RemoveShortcutsInto(std::wstring_view root) {
   const runtime::ComApartment apartment;
   const std::wstring folder = ProgramFolder(root);
   for (const ShortcutFolder& shortcutFolder : kFolders) {
     const std::wstring path = ShortcutPath(shortcutFolder.id);
     if (path.empty() || !LiesInside(ShortcutTarget(path), folder)) continue;
-    const runtime::LoggedStep step("shortcut removal " + runtime::WideToGbk(path));
+    const runtime::LoggedStep step(L"shortcut removal " + path);
     const bool removed = DeleteFileW(path.c_str()) != FALSE;
     step.End(removed, removed ? ERROR_SUCCESS : GetLastError());
     if (removed) SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, path.c_str(), nullptr);

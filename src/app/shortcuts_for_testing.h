@@ -17,7 +17,7 @@ namespace app {
 using FolderLookup = BOOL (*)(wchar_t* path, int csidl);
 
 // CreateShortcuts with the folders looked up through `lookup`.
-[[nodiscard]] std::vector<ShortcutFailure> CreateShortcutsForTesting(std::string_view root,
+[[nodiscard]] std::vector<ShortcutFailure> CreateShortcutsForTesting(std::wstring_view root,
                                                                      bool onDesktop,
                                                                      FolderLookup lookup);
 

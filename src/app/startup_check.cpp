@@ -86,8 +86,8 @@ void StartupCheck() {
   runtime::Log("an earlier installation is recorded");
   // Only OK goes on: Cancel, and a question that could not even be shown, change nothing.
   if (ShowError(kReinstallQuestion, kQuestionStyle) != runtime::kPressedOk) EndInstaller(0);
-  const std::string oldRoot = RecordedRoot();
-  runtime::Log("its root " + oldRoot);
+  const std::wstring oldRoot = RecordedRoot();
+  runtime::Log(L"its root " + oldRoot);
   // The box, checked as a first installation offers it, keeps the earlier installation's choice;
   // read while the old shortcut still leads into a folder that exists.
   ui::SetChecked(ui::Control::选择框1, HasDesktopShortcutInto(oldRoot));

@@ -17,7 +17,6 @@
 #include "runtime/dialogs.h"
 #include "runtime/file_find.h"
 #include "runtime/files.h"
-#include "runtime/gbk.h"
 #include "runtime/log_format.h"
 #include "runtime/protected_copy.h"
 #include "runtime/run_log.h"
@@ -69,23 +68,11 @@ std::wstring Decimal(unsigned long number) {
   return _ultow(number, digits, kDecimal);
 }
 
-// This exe's path as the system gives it, never through GBK: a user's folder named "Björn" has
-// a letter GBK lacks.
-std::wstring OwnExecutable() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return path.substr(0, length);
-    path.resize(path.size() * 2);
-  }
-}
-
 // Marks this exe and its folder for deletion at the next restart, the one removal left to a
 // running exe that no copy can finish; under a name of its own, so that an uninstaller a
 // reinstall writes before then stays.
 void DeleteSelfAtRestart() {
-  const std::wstring own = OwnExecutable();
+  const std::wstring own = fs::OwnExecutablePath();
   (void)runtime::DeleteAtRestartUnderNewName(own, own.substr(0, own.find_last_of(L'\\')),
                                              kLeftoverPrefix);
 }
@@ -93,16 +80,15 @@ void DeleteSelfAtRestart() {
 // Starts the copy on the rest of the removal: it waits on this process through a handle it
 // inherits, which, unlike a process id, no other process can come to bear. Without a copy this exe
 // and its folder are at least deleted at the next restart.
-void HandOverToCopy(runtime::ProtectedCopy& copy, std::string_view root) {
+void HandOverToCopy(runtime::ProtectedCopy& copy, const std::wstring& root) {
   HANDLE own = nullptr;
   if (copy.Valid() && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
                                       &own, kCopysAccess, TRUE, 0)) {
     const runtime::ScopedHandle inherited(own);
     const std::wstring arguments = std::wstring(kFinishSwitch) + L" " +
                                    Decimal(HandleToULong(own)) + L" \"" +
-                                   runtime::GbkToWide(root.substr(0, root.size() - 1)) + L"\"";
-    runtime::Log("hand-over to " + runtime::WideToGbk(copy.Path()) + " " +
-                 runtime::WideToGbk(arguments));
+                                   root.substr(0, root.size() - 1) + L"\"";
+    runtime::Log(L"hand-over to " + copy.Path() + L" " + arguments);
     // Its current directory must not hold a folder it removes.
     if (copy.Start(arguments, own, runtime::TemporaryFolder()).Valid()) return;
     runtime::LogFailure("hand-over", GetLastError());
@@ -118,7 +104,7 @@ bool AskToRetryWhileBriselRuns() {
 }
 
 // The original's run: asks, then removes the installation in `root` (with its backslash).
-int Uninstall(const std::string& root) {
+int Uninstall(const std::wstring& root) {
   if (runtime::ShowMessageBox(kQuestion, kQuestionStyle, kCaption) != runtime::kPressedOk) {
     return kExitDone;
   }
@@ -131,8 +117,8 @@ int Uninstall(const std::string& root) {
   }
   // Made before anything is removed: under a system that lets a running exe be deleted, the
   // removal below takes this exe too.
-  runtime::ProtectedCopy copy =
-      runtime::ProtectedCopy::Make(OwnExecutable(), runtime::SystemTemporaryFolder(), kCopyName);
+  runtime::ProtectedCopy copy = runtime::ProtectedCopy::Make(
+      fs::OwnExecutablePath(), runtime::SystemTemporaryFolder(), kCopyName);
   // The program folder first, as a whole or not at all: while any of its files stays, so do the
   // record and the entry that lead to it. Cancel while brisel runs leaves everything as it was.
   const fs::RemovalReport removal =
@@ -167,22 +153,19 @@ int Uninstall(const std::string& root) {
 // folders for deletion at the next restart: an installation made before then writes a new
 // uninstall.exe, which must survive the restart. True when marked.
 bool DeleteLeftoverAtRestart(const UninstallerPlace& place) {
-  return runtime::DeleteAtRestartUnderNewName(runtime::GbkToWide(place.path),
-                                              runtime::GbkToWide(place.folder), kLeftoverPrefix) &&
-         MoveFileExW(runtime::GbkToWide(place.publisherFolder).c_str(), nullptr,
-                     MOVEFILE_DELAY_UNTIL_REBOOT);
+  return runtime::DeleteAtRestartUnderNewName(place.path, place.folder, kLeftoverPrefix) &&
+         MoveFileExW(place.publisherFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // Removes the root when it is empty, or marks it for deletion at the next restart when something
 // still holds it (it goes then only if still empty). A root with the user's files stays.
-void RemoveEmptyRootOrAtRestart(const std::string& root) {
-  const std::wstring folder = runtime::GbkToWide(root);
+void RemoveEmptyRootOrAtRestart(const std::wstring& root) {
   runtime::FoundEntry entry;
-  if (!fs::DirectoryExists(root) || runtime::FileEnumerator(folder + L"*").Next(entry) ||
+  if (!fs::DirectoryExists(root) || runtime::FileEnumerator(root + L"*").Next(entry) ||
       fs::RemoveEmptyDirectory(root)) {
     return;
   }
-  runtime::Log(MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
+  runtime::Log(MoveFileExW(root.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
                    ? "root goes at restart"
                    : "root stays");
 }
@@ -190,7 +173,7 @@ void RemoveEmptyRootOrAtRestart(const std::string& root) {
 // The copy's run: once the original has ended, removes its exe and the uninstaller's folders, and
 // the root it emptied, marking for deletion at the next restart what cannot go now. The program
 // folder is the original's to remove: a new installation made meanwhile is never touched.
-int FinishUninstall(HANDLE original, const std::string& root) {
+int FinishUninstall(HANDLE original, const std::wstring& root) {
   runtime::Log("finishing for process " + runtime::DecimalText(GetProcessId(original)));
   WaitForSingleObject(original, kOriginalEndTimeout);
   // An installer started since may be writing its own uninstaller there: it stays.
@@ -212,8 +195,7 @@ int FinishUninstall(HANDLE original, const std::string& root) {
     (void)fs::RemoveEmptyDirectory(place.publisherFolder);
     runtime::Log("uninstaller removed, its folder removed");
   } else {
-    const bool marked = runtime::DeleteAtRestart(runtime::GbkToWide(place.folder),
-                                                 runtime::GbkToWide(place.publisherFolder));
+    const bool marked = runtime::DeleteAtRestart(place.folder, place.publisherFolder);
     runtime::Log(marked ? "uninstaller removed, its folder goes at restart"
                         : "uninstaller removed, its folder stays");
   }
@@ -228,7 +210,7 @@ int RunUninstaller(std::span<wchar_t* const> arguments) {
       std::wstring_view(arguments[1]) == kFinishSwitch) {
     const runtime::ScopedHandle original(
         ULongToHandle(std::wcstoul(arguments[2], nullptr, kDecimal)));
-    return FinishUninstall(original.Get(), runtime::WideToGbk(arguments[3]) + "\\");
+    return FinishUninstall(original.Get(), arguments[3] + std::wstring(L"\\"));
   }
   // Held until the copy takes over: never while an installer runs, nor a second uninstaller.
   const SetupLock lock = TakeSetupLock();

@@ -11,12 +11,12 @@ namespace app {
 UninstallerPlace InstalledUninstallerPlace() {
   // On 64-bit Windows "Program Files (x86)", on 32-bit Windows "Program Files": the folder of
   // 32-bit programs either way.
-  const std::string programFiles = fs::SpecialFolderPath(CSIDL_PROGRAM_FILESX86);
+  const std::wstring programFiles = fs::SpecialFolderPath(CSIDL_PROGRAM_FILESX86);
   if (programFiles.empty()) return {};
   UninstallerPlace place;
-  place.publisherFolder = programFiles + std::string(kPublisherFolderName);
-  place.folder = place.publisherFolder + "\\" + std::string(kProductName);
-  place.path = place.folder + "\\" + std::string(kUninstallerFile);
+  place.publisherFolder = programFiles + std::wstring(kPublisherFolderName);
+  place.folder = place.publisherFolder + L"\\" + std::wstring(kProductName);
+  place.path = place.folder + L"\\" + std::wstring(kUninstallerFile);
   return place;
 }
 

@@ -9,12 +9,12 @@
 namespace app {
 
 struct UninstallerPlace {
-  std::string publisherFolder;  // <Program Files (x86)>\Veltrane
-  std::string folder;           // <Program Files (x86)>\Veltrane\brisel
-  std::string path;             // <Program Files (x86)>\Veltrane\brisel\uninstall.exe
+  std::wstring publisherFolder;  // <Program Files (x86)>\Veltrane
+  std::wstring folder;           // <Program Files (x86)>\Veltrane\brisel
+  std::wstring path;             // <Program Files (x86)>\Veltrane\brisel\uninstall.exe
 };
 
-// The place on this machine; empty texts when the system names no Program Files folder.
+// The place on this machine; empty paths when the system names no Program Files folder.
 [[nodiscard]] UninstallerPlace InstalledUninstallerPlace();
 
 // Removes the uninstaller there, then its folder and the publisher's folder, each only when

@@ -7,7 +7,6 @@
 
 #include "app/messages.h"
 #include "app/unpack_progress.h"
-#include "runtime/gbk.h"
 #include "runtime/image_file.h"
 #include "runtime/log_format.h"
 #include "runtime/long_path.h"
@@ -34,7 +33,7 @@ std::wstring Utf8ToWide(std::string_view utf8) {
 // The extractor's output as the file system and the system's I/O counts show it.
 class FileSystemProbe final : public OutputProbe {
  public:
-  FileSystemProbe(const std::string& root, HANDLE extractor)
+  FileSystemProbe(const std::wstring& root, HANDLE extractor)
       : root_(Reachable(root)), extractor_(extractor) {}
 
   // Whether the extractor has created the file: a path test, which no NTFS listing delays.
@@ -67,10 +66,9 @@ class FileSystemProbe final : public OutputProbe {
  private:
   // The install root, ending in a backslash, in the extended-length form: 7-Zip writes files whose
   // full path passes MAX_PATH, which Windows' file calls reach only so.
-  static std::wstring Reachable(const std::string& root) {
-    const std::wstring wide = runtime::GbkToWide(root);
-    const std::wstring extended = runtime::ExtendedLengthPath(wide);
-    return extended.empty() ? wide : extended + L'\\';
+  static std::wstring Reachable(const std::wstring& root) {
+    const std::wstring extended = runtime::ExtendedLengthPath(root);
+    return extended.empty() ? root : extended + L'\\';
   }
 
   // The file's path below the install root.
@@ -96,9 +94,9 @@ void AskToCancel(void* cancelled) {
 // has unpacked into `root`; true when it ran and ended with exit code 0. Once `cancelled` is set,
 // ends it and waits until it has ended, its files closed. Logs its start, its exit code and what
 // it wrote to its error output.
-bool RunExtractor(const std::string& commandLine, const std::string& root,
+bool RunExtractor(const std::wstring& commandLine, const std::wstring& root,
                   runtime::Progress& progress, const std::atomic<bool>& cancelled) {
-  runtime::Log("extractor command line: " + commandLine);
+  runtime::Log(L"extractor command line: " + commandLine);
   const runtime::LoggedStep start("extractor start");
   const runtime::CapturingProgram extractor = runtime::StartCapturingErrors(commandLine);
   start.End(extractor.Started(), extractor.StartError());
@@ -126,8 +124,8 @@ bool RunExtractor(const std::string& commandLine, const std::string& root,
 
 }  // namespace
 
-UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& commandLine,
-                            const std::string& root) {
+UnpackReport WriteAndUnpack(const std::wstring& archivePath, const std::wstring& commandLine,
+                            const std::wstring& root) {
   runtime::Progress progress;
   std::atomic<bool> cancelled{false};
   const ui::OnClose askToCancel{&AskToCancel, &cancelled};
@@ -139,7 +137,7 @@ UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& c
     written =
         runtime::WriteFromImageFile(archivePath, runtime::PayloadArchive(), &progress, &cancelled);
   };
-  const runtime::LoggedStep writing("archive write " + archivePath);
+  const runtime::LoggedStep writing(L"archive write " + archivePath);
   ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, write, askToCancel);
   writing.End(written.outcome == runtime::ImageRead::kRead, written.error);
   if (cancelled.load(std::memory_order_relaxed)) return {UnpackResult::Cancelled};

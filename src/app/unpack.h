@@ -21,7 +21,8 @@ struct UnpackReport {
 // user answered OK: the write stopped, or the extractor ended and waited for. Otherwise ReadFailed
 // when the installer's file could not be read, WriteFailed when the archive could not be written,
 // UnpackFailed when the extractor could not be started or ended with an exit code other than 0.
-[[nodiscard]] UnpackReport WriteAndUnpack(const std::string& archivePath,
-                                          const std::string& commandLine, const std::string& root);
+[[nodiscard]] UnpackReport WriteAndUnpack(const std::wstring& archivePath,
+                                          const std::wstring& commandLine,
+                                          const std::wstring& root);
 
 }  // namespace app

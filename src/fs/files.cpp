@@ -7,7 +7,6 @@
 #include "fs/system_library.h"
 #include "fs/tree_walk.h"
 #include "runtime/file_find.h"
-#include "runtime/gbk.h"
 #include "runtime/long_path.h"
 
 namespace fs {
@@ -22,71 +21,66 @@ bool IsDirectory(const std::wstring& path) {
 }
 
 // The extended-length form of a directory path the tree removal accepts; empty when it refuses it.
-std::wstring RemovableTree(std::string_view path) {
-  const std::wstring wide = runtime::GbkToWide(path);
-  if (wide.empty() || !MayRemoveTree(wide)) return {};
-  return runtime::ExtendedLengthPath(wide);
+std::wstring RemovableTree(const std::wstring& path) {
+  if (path.empty() || !MayRemoveTree(path)) return {};
+  return runtime::ExtendedLengthPath(path);
 }
 
 }  // namespace
 
-bool DeleteTree(std::string_view path) {
+bool DeleteTree(const std::wstring& path) {
   return DeleteTreeForTesting(path, nullptr, runtime::SystemFileApi());
 }
 
-bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered,
+bool DeleteTreeForTesting(const std::wstring& path, DirectoryEnteredHook entered,
                           const runtime::FileApi& api) {
   const std::wstring tree = RemovableTree(path);
   return !tree.empty() && TreeWalk(api, nullptr, entered).Remove(tree, Leftover::kKept);
 }
 
-bool RemoveEmptyDirectory(std::string_view path) {
-  const std::wstring wide = runtime::GbkToWide(path);
-  if (wide.empty() || !MayRemoveTree(wide)) return false;
+bool RemoveEmptyDirectory(const std::wstring& path) {
+  if (path.empty() || !MayRemoveTree(path)) return false;
   // Never recursive: a directory that still holds anything stays.
-  return RemoveDirectoryW(wide.c_str()) != 0;
+  return RemoveDirectoryW(path.c_str()) != 0;
 }
 
-bool DirectoryExists(std::string_view path) { return IsDirectory(runtime::GbkToWide(path)); }
+bool DirectoryExists(const std::wstring& path) { return IsDirectory(path); }
 
-bool CreateDirectoryPath(std::string_view path) {
-  const std::wstring wide = runtime::GbkToWide(path);
+bool CreateDirectoryPath(const std::wstring& path) {
   // Fewer than three characters cannot hold a level below a drive.
-  if (wide.size() >= 3) {
+  if (path.size() >= 3) {
     bool pastFirstSeparator = false;
-    for (std::size_t position = 0; position < wide.size(); ++position) {
-      if (wide[position] != L'\\') continue;
-      if (pastFirstSeparator) CreateDirectoryW(wide.substr(0, position).c_str(), nullptr);
+    for (std::size_t position = 0; position < path.size(); ++position) {
+      if (path[position] != L'\\') continue;
+      if (pastFirstSeparator) CreateDirectoryW(path.substr(0, position).c_str(), nullptr);
       pastFirstSeparator = true;
     }
-    CreateDirectoryW(wide.c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
   }
-  return IsDirectory(wide);
+  return IsDirectory(path);
 }
 
-bool FileExists(std::string_view path) {
-  const std::wstring wide = runtime::GbkToWide(path);
-  if (wide.empty()) return false;
+bool FileExists(const std::wstring& path) {
+  if (path.empty()) return false;
   runtime::FoundEntry first;
-  return runtime::FileEnumerator(wide).NextAny(first) &&
+  return runtime::FileEnumerator(path).NextAny(first) &&
          (first.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void RemoveFile(std::string_view path) { DeleteFileW(runtime::GbkToWide(path).c_str()); }
+void RemoveFile(const std::wstring& path) { DeleteFileW(path.c_str()); }
 
-std::uint64_t TreeSize(std::string_view path) {
+std::uint64_t TreeSize(const std::wstring& path) {
   return TreeSizeForTesting(path, runtime::SystemFileApi());
 }
 
-std::uint64_t TreeSizeForTesting(std::string_view path, const runtime::FileApi& api) {
-  const std::wstring wide = runtime::GbkToWide(path);
-  if (wide.empty()) return 0;
-  const std::wstring tree = runtime::ExtendedLengthPath(wide);
+std::uint64_t TreeSizeForTesting(const std::wstring& path, const runtime::FileApi& api) {
+  if (path.empty()) return 0;
+  const std::wstring tree = runtime::ExtendedLengthPath(path);
   return tree.empty() ? 0 : TreeWalk(api).Size(tree);
 }
 
-std::optional<std::uint64_t> FreeSpaceFor(std::string_view path) {
-  std::wstring level = runtime::GbkToWide(path);
+std::optional<std::uint64_t> FreeSpaceFor(const std::wstring& path) {
+  std::wstring level = path;
   for (;;) {
     ULARGE_INTEGER available;
     if (!level.empty() && GetDiskFreeSpaceExW(level.c_str(), &available, nullptr, nullptr)) {
@@ -101,7 +95,7 @@ std::optional<std::uint64_t> FreeSpaceFor(std::string_view path) {
   }
 }
 
-std::string OwnExecutablePath() {
+std::wstring OwnExecutablePath() {
   // A name that fills the buffer may have been cut short: grow until it fits.
   std::wstring name(MAX_PATH, L'\0');
   DWORD length = 0;
@@ -112,13 +106,13 @@ std::string OwnExecutablePath() {
     name.assign(name.size() * 2, L'\0');
   }
   name.resize(length);
-  return runtime::WideToGbk(name);
+  return name;
 }
 
-std::string OwnDirectory() {
-  const std::string path = OwnExecutablePath();
-  const std::size_t separator = runtime::LastBackslash(path);
-  if (separator == std::string::npos) return {};
+std::wstring OwnDirectory() {
+  const std::wstring path = OwnExecutablePath();
+  const std::size_t separator = path.find_last_of(L'\\');
+  if (separator == std::wstring::npos) return {};
   return path.substr(0, separator);
 }
 

@@ -2,7 +2,7 @@
 // What the tests of the file operations reach beyond the product's interface.
 
 #include <cstdint>
-#include <string_view>
+#include <string>
 
 #include "fs/tree_walk.h"
 #include "runtime/file_find.h"
@@ -11,10 +11,11 @@ namespace fs {
 
 // DeleteTree, making its file calls through `api` and calling `entered` inside each directory it
 // walks: a test acts there while the directory is held, as another program could.
-[[nodiscard]] bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered,
+[[nodiscard]] bool DeleteTreeForTesting(const std::wstring& path, DirectoryEnteredHook entered,
                                         const runtime::FileApi& api);
 
 // TreeSize, making its file calls through `api`.
-[[nodiscard]] std::uint64_t TreeSizeForTesting(std::string_view path, const runtime::FileApi& api);
+[[nodiscard]] std::uint64_t TreeSizeForTesting(const std::wstring& path,
+                                               const runtime::FileApi& api);
 
 }  // namespace fs

@@ -17,34 +17,35 @@
 
 namespace fs {
 
-std::string SpecialFolderPath(int csidl) {
+std::wstring SpecialFolderPath(int csidl) {
   std::wstring folder(MAX_PATH, L'\0');
   if (!SpecialFolderPathBound(folder.data(), csidl)) return {};
   folder = CutAtNul(folder);
   if (folder.empty()) return {};
   if (folder.back() != L'\\') folder += L'\\';
-  return runtime::WideToGbk(folder);
+  return folder;
 }
 
 namespace {
 
 // path.dat in the application-data folder, or in the current directory when that is unknown.
-std::string PathRecordName() { return SpecialFolderPath(CSIDL_APPDATA) + "path.dat"; }
+std::wstring PathRecordName() { return SpecialFolderPath(CSIDL_APPDATA) + L"path.dat"; }
 
 }  // namespace
 
-bool WritePathRecord(std::string_view first, std::string_view second, std::string_view third) {
-  const std::string name = PathRecordName();
+bool WritePathRecord(std::wstring_view first, std::wstring_view second, std::wstring_view third) {
+  const std::wstring name = PathRecordName();
   // Written beside the record first, so that a failed write never costs the record in place.
-  const std::string pending = name + ".new";
-  const std::string content = PathRecordContent(first, second, third);
+  const std::wstring pending = name + L".new";
+  const std::string content = PathRecordContent(
+      runtime::WideToGbk(first), runtime::WideToGbk(second), runtime::WideToGbk(third));
   const runtime::ByteView bytes(reinterpret_cast<const std::uint8_t*>(content.data()),
                                 content.size());
   if (!runtime::WriteFile(pending, {bytes})) {
     RemoveFile(pending);
     return false;
   }
-  if (!MoveFileExW(runtime::GbkToWide(pending).c_str(), runtime::GbkToWide(name).c_str(),
+  if (!MoveFileExW(pending.c_str(), name.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     RemoveFile(pending);
     return false;
@@ -52,10 +53,13 @@ bool WritePathRecord(std::string_view first, std::string_view second, std::strin
   return true;
 }
 
-bool RemovePathRecordOf(std::string_view root) {
-  const std::wstring name = runtime::GbkToWide(PathRecordName());
+bool RemovePathRecordOf(const std::wstring& root) {
+  // A root GBK cannot hold is named by no record.
+  const std::optional<std::string> gbkRoot = runtime::ExactGbk(root);
+  const std::wstring name = PathRecordName();
   const std::optional<std::string> content = runtime::ReadWholeFile(name);
-  return content && runtime::ToUpper(PathRecordRoot(*content)) == runtime::ToUpper(root) &&
+  return gbkRoot && content &&
+         runtime::ToUpper(PathRecordRoot(*content)) == runtime::ToUpper(*gbkRoot) &&
          DeleteFileW(name.c_str()) != 0;
 }
 

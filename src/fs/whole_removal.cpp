@@ -148,15 +148,15 @@ bool Removal::Steps() {
 RemovalReport Removal::Run() {
   if (progress_ != nullptr) progress_->Restart(0);
   (void)Steps();
-  if (!where_.empty()) report_.where = runtime::WideToGbk(runtime::WithoutExtendedPrefix(where_));
+  if (!where_.empty()) report_.where = runtime::WithoutExtendedPrefix(where_);
   return report_;
 }
 
 }  // namespace
 
-RemovalReport RemoveTreeWholeForTesting(std::string_view path, runtime::Progress* progress,
+RemovalReport RemoveTreeWholeForTesting(const std::wstring& path, runtime::Progress* progress,
                                         const runtime::FileApi& api) {
-  std::wstring wide = runtime::GbkToWide(path);
+  std::wstring wide = path;
   while (!wide.empty() && wide.back() == L'\\') wide.pop_back();
   const RemovalReport refused{WholeRemoval::kRefused, 0, {}};
   if (wide.empty() || !MayRemoveTree(wide)) return refused;
@@ -165,7 +165,7 @@ RemovalReport RemoveTreeWholeForTesting(std::string_view path, runtime::Progress
   return Removal(api, progress, std::move(folder)).Run();
 }
 
-RemovalReport RemoveTreeWhole(std::string_view path, runtime::Progress* progress) {
+RemovalReport RemoveTreeWhole(const std::wstring& path, runtime::Progress* progress) {
   return RemoveTreeWholeForTesting(path, progress, runtime::SystemFileApi());
 }
 

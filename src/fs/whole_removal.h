@@ -5,7 +5,6 @@
 // a program that no longer starts.
 
 #include <string>
-#include <string_view>
 
 #include "runtime/progress.h"
 
@@ -25,7 +24,7 @@ enum class WholeRemoval {
 struct RemovalReport {
   WholeRemoval result = WholeRemoval::kRemoved;
   unsigned long error = 0;  // the Win32 error behind kInUse or kFailed
-  std::string where;        // GBK path of the entry that refused or stayed
+  std::wstring where;       // path of the entry that refused or stayed
 };
 
 // Removes the directory at `path` with everything below it, or nothing at all when any entry is
@@ -38,7 +37,7 @@ struct RemovalReport {
 // being scheduled. Aside folders of earlier runs go first, those still held are skipped.
 // `progress`, when given, counts the files checked and then those removed. DeleteTree's guard
 // applies and links are removed as links.
-[[nodiscard]] RemovalReport RemoveTreeWhole(std::string_view path,
+[[nodiscard]] RemovalReport RemoveTreeWhole(const std::wstring& path,
                                             runtime::Progress* progress = nullptr);
 
 }  // namespace fs

@@ -1,7 +1,7 @@
 #pragma once
 // What the tests of the whole removal reach beyond the product's interface.
 
-#include <string_view>
+#include <string>
 
 #include "fs/whole_removal.h"
 #include "runtime/file_find.h"
@@ -13,7 +13,7 @@ inline constexpr int kWholeRemovalHandleBoundForTesting = 2;
 
 // RemoveTreeWhole, making its file calls through `api`: a test stands in for Windows where Wine
 // differs (long paths, the rename of a directory with open files below) or counts handles.
-[[nodiscard]] RemovalReport RemoveTreeWholeForTesting(std::string_view path,
+[[nodiscard]] RemovalReport RemoveTreeWholeForTesting(const std::wstring& path,
                                                       runtime::Progress* progress,
                                                       const runtime::FileApi& api);
 

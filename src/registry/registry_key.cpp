@@ -227,8 +227,8 @@ std::int32_t RegistryKey::HasSubKeys(HKEY root, std::string_view path) {
 }
 
 std::int32_t RegistryKey::WriteValueWide(HKEY root, std::string_view path, std::string_view name,
-                                         std::string_view text) {
-  const std::wstring wide = runtime::GbkToWide(text);
+                                         std::wstring_view text) {
+  const std::wstring wide(text);
   // The terminator belongs to a REG_SZ value's data.
   const auto* units = reinterpret_cast<const std::uint8_t*>(wide.c_str());
   return SetValueWide(root, path, name, kRegSz,

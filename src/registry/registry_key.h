@@ -148,11 +148,11 @@ class RegistryKey {
   // 1 when the key has sub-keys, 0 when it has none, -1 when it cannot be opened or listed.
   [[nodiscard]] virtual std::int32_t HasSubKeys(HKEY root, std::string_view path);
 
-  // Writes through the wide registry call, creating the key: `text` (GBK) as REG_SZ in the UTF-16
-  // of code page 936, or `number` as REG_DWORD. The ANSI call would convert a text from the
-  // system's own code page, so it reads the same only on a Chinese Windows. 0 or the Win32 code.
+  // Writes through the wide registry call, creating the key: `text` as REG_SZ, or `number` as
+  // REG_DWORD. The ANSI call would convert a text from the system's own code page, so it reads the
+  // same only on a Chinese Windows. 0 or the Win32 code.
   virtual std::int32_t WriteValueWide(HKEY root, std::string_view path, std::string_view name,
-                                      std::string_view text);
+                                      std::wstring_view text);
   virtual std::int32_t WriteValueWide(HKEY root, std::string_view path, std::string_view name,
                                       std::uint32_t number);
 

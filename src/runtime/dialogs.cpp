@@ -118,7 +118,7 @@ int ShowMessageBox(std::int64_t number, int style, std::string_view title, HWND 
   return ShowMessageBox(std::to_string(number), style, title, owner);
 }
 
-std::string ChooseFolder(std::string_view title, bool allowFiles) {
+std::wstring ChooseFolder(std::string_view title, bool allowFiles) {
   const std::wstring caption = GbkToWide(title);
   BROWSEINFOW browse{};
   browse.hwndOwner = GetActiveWindow();
@@ -132,7 +132,7 @@ std::string ChooseFolder(std::string_view title, bool allowFiles) {
   if (!chosen) return {};
   wchar_t path[MAX_PATH] = {};
   if (!SHGetPathFromIDListW(chosen.get(), path)) return {};
-  return WideToGbk(path);
+  return path;
 }
 
 }  // namespace runtime

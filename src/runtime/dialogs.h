@@ -31,7 +31,8 @@ int ShowMessageBox(std::int64_t number, int style = 0, std::string_view title = 
 // by the active window, with every other top-level window of the program disabled meanwhile.
 // Afterwards each window has its earlier enabled state again and the earlier foreground and active
 // windows are restored. Gives the chosen path as the shell spells it (a drive root keeps its
-// backslash, nothing else ends in one), or the empty text on cancel.
-[[nodiscard]] std::string ChooseFolder(std::string_view title, bool allowFiles = false);
+// backslash, nothing else ends in one) in UTF-16, every letter as it is, or the empty text on
+// cancel.
+[[nodiscard]] std::wstring ChooseFolder(std::string_view title, bool allowFiles = false);
 
 }  // namespace runtime

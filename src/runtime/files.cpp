@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "runtime/file_find.h"
-#include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
 namespace runtime {
@@ -71,14 +70,14 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   return content;
 }
 
-bool PathExists(std::string_view path) {
+bool PathExists(const std::wstring& path) {
   FoundEntry first;
-  return FileEnumerator(GbkToWide(path)).NextAny(first);
+  return FileEnumerator(path).NextAny(first);
 }
 
-bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
+bool WriteFile(const std::wstring& path, std::initializer_list<ByteView> parts) {
   if (path.empty()) return false;
-  ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
   for (ByteView part : parts) {
@@ -96,14 +95,14 @@ bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts) {
   return true;
 }
 
-int OpenFile(std::string_view path, int access, int sharing) {
+int OpenFile(const std::wstring& path, int access, int sharing) {
   if (access < kOpenRead || access > kOpenReadWriteKeep || sharing < kShareAll ||
       sharing > kShareExclusive) {
     return 0;
   }
   const OpenMode mode = kOpenModes[access - 1];
-  ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), mode.access, kShareModes[sharing - 1],
-                                nullptr, mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileW(path.c_str(), mode.access, kShareModes[sharing - 1], nullptr,
+                                mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return 0;
   // The smallest number not in use, so that numbers stay small over a long run.
   auto& files = OpenFiles();

@@ -1,11 +1,10 @@
 #pragma once
-// File operations of the runtime, on GBK path texts handed to the wide file functions, so that
-// Chinese paths work whatever the system's ANSI code page.
+// File operations of the runtime, on UTF-16 paths handed to the wide file functions as they are,
+// so that a path works whatever its letters and the system's ANSI code page.
 
 #include <initializer_list>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "runtime/bytes.h"
 
@@ -20,12 +19,12 @@ namespace runtime {
 
 // True when a file search finds anything for the path: a file, a directory, or a match of a
 // wildcard pattern.
-[[nodiscard]] bool PathExists(std::string_view path);
+[[nodiscard]] bool PathExists(const std::wstring& path);
 
 // Creates or truncates the file and writes the arrays back to back, straight from where they lie,
 // in pieces of a few MiB. False for an empty path (nothing touched), when the file cannot be
 // created, or when a write fails (bytes written before the failure stay).
-[[nodiscard]] bool WriteFile(std::string_view path, std::initializer_list<ByteView> parts);
+[[nodiscard]] bool WriteFile(const std::wstring& path, std::initializer_list<ByteView> parts);
 
 // How OpenFile opens: 1 read, 2 write, 3 read and write (these three need an existing file),
 // 4 write to a file created afresh, 5 write and 6 read and write to a file created if missing and
@@ -39,7 +38,7 @@ inline constexpr int kShareAll = 1, kShareDenyRead = 2, kShareDenyWrite = 3, kSh
 
 // Opens the file and gives its positive file number; 0 when it cannot be opened or when access or
 // sharing is outside its table. The file stays open until CloseFile.
-[[nodiscard]] int OpenFile(std::string_view path, int access = kOpenReadWrite,
+[[nodiscard]] int OpenFile(const std::wstring& path, int access = kOpenReadWrite,
                            int sharing = kShareAll);
 
 // Closes the file and frees its number; a number that is not open is ignored.

@@ -5,6 +5,7 @@
 // paths read the same on a Windows of any language.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,5 +40,10 @@ namespace runtime {
 // GBK form of the UTF-16 text up to its first NUL unit; characters GBK cannot hold become the
 // system's default character.
 [[nodiscard]] std::string WideToGbk(std::wstring_view wide);
+
+// GBK form of the UTF-16 text up to its first NUL unit when GBK holds each of its characters as it
+// is; nothing when one would become the default character or, as Windows otherwise does, a
+// look-alike ("ë" as "e"), so that a path kept in GBK still names the same file.
+[[nodiscard]] std::optional<std::string> ExactGbk(std::wstring_view wide);
 
 }  // namespace runtime

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/gbk.h"
 #include "runtime/image_file_for_testing.h"
 #include "runtime/scoped_handle.h"
 
@@ -128,10 +127,10 @@ ImageReadReport ReadFromImageFile(ByteView inImage, bool (*take)(ByteView, void*
   return ReadFromImageFileForTesting(ModuleFileName(module), inImage, take, context);
 }
 
-ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage, Progress* progress,
+ImageReadReport WriteFromImageFile(const std::wstring& path, ByteView inImage, Progress* progress,
                                    const std::atomic<bool>* cancel) {
-  const ScopedHandle file(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failed(ImageRead::kStopped);
   if (progress != nullptr) progress->Restart(inImage.size());
   const auto write = [&](ByteView piece) {

@@ -4,7 +4,7 @@
 // raises an in-page exception, which ends the process; a read of the file fails with an error.
 
 #include <atomic>
-#include <string_view>
+#include <string>
 
 #include "runtime/bytes.h"
 #include "runtime/progress.h"
@@ -38,11 +38,11 @@ template <typename Take>
       const_cast<void*>(static_cast<const void*>(&take)));
 }
 
-// Creates or truncates the file at the GBK `path` and writes `inImage` into it, read as
+// Creates or truncates the file at `path` and writes `inImage` into it, read as
 // ReadFromImageFile reads it, counting in `progress` (when given) the bytes written. kStopped with
 // the error when the file cannot be created or written, and with ERROR_CANCELLED once `cancel`
 // (when given) is set, before the next piece (bytes written before stay).
-[[nodiscard]] ImageReadReport WriteFromImageFile(std::string_view path, ByteView inImage,
+[[nodiscard]] ImageReadReport WriteFromImageFile(const std::wstring& path, ByteView inImage,
                                                  Progress* progress = nullptr,
                                                  const std::atomic<bool>* cancel = nullptr);
 

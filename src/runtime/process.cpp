@@ -8,7 +8,6 @@
 #include <string>
 
 #include "runtime/files.h"
-#include "runtime/gbk.h"
 #include "runtime/process_for_testing.h"
 #include "runtime/scoped_handle.h"
 
@@ -75,7 +74,7 @@ ScopedHandle OpenInheritableTemporaryFile() {
 // The start RunProgram, StartProgram and StartCapturingErrors make, a hidden one with
 // `errorOutput` (when valid) as the child's standard error; the process's handle, or an invalid
 // one with the Win32 error code in `startError` (when given).
-ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi& api,
+ScopedHandle Start(const std::wstring& commandLine, int showMode, const ProcessApi& api,
                    HANDLE errorOutput = nullptr, unsigned long* startError = nullptr) {
   const int mode = std::clamp(showMode, kShowHidden, kShowMinimize);
   STARTUPINFOEXW startup{};
@@ -108,9 +107,9 @@ ScopedHandle Start(std::string_view commandLine, int showMode, const ProcessApi&
       inherit = TRUE;
     }
   }
-  // The wide call, so that a Chinese path survives any ANSI code page; it may write into the
-  // command line, which is why the text is a buffer of its own.
-  std::wstring mutableCommandLine = GbkToWide(commandLine);
+  // The wide call, so that every letter of a path survives any ANSI code page; it may write into
+  // the command line, which is why the text is a buffer of its own.
+  std::wstring mutableCommandLine = commandLine;
   PROCESS_INFORMATION started{};
   if (!api.createProcess(nullptr, mutableCommandLine.data(), nullptr, nullptr, inherit, flags,
                          nullptr, nullptr, &startup.StartupInfo, &started)) {
@@ -151,7 +150,7 @@ std::wstring CapturingProgram::ErrorOutput() const {
   return output;
 }
 
-CapturingProgram StartCapturingErrors(std::string_view commandLine) {
+CapturingProgram StartCapturingErrors(const std::wstring& commandLine) {
   ScopedHandle errorOutput = OpenInheritableTemporaryFile();
   unsigned long startError = ERROR_SUCCESS;
   ScopedHandle process =
@@ -159,7 +158,7 @@ CapturingProgram StartCapturingErrors(std::string_view commandLine) {
   return CapturingProgram(std::move(process), std::move(errorOutput), startError);
 }
 
-ScopedHandle StartProgram(std::string_view commandLine, int showMode) {
+ScopedHandle StartProgram(const std::wstring& commandLine, int showMode) {
   return Start(commandLine, showMode, ProcessApi{});
 }
 
@@ -183,7 +182,7 @@ ScopedHandle StartInheriting(std::wstring commandLine, HANDLE inherited,
   return ScopedHandle(started.hProcess);
 }
 
-bool RunProgramForTesting(std::string_view commandLine, bool wait, int showMode,
+bool RunProgramForTesting(const std::wstring& commandLine, bool wait, int showMode,
                           unsigned long* exitCode, const ProcessApi& api) {
   const ScopedHandle process = Start(commandLine, showMode, api);
   if (!process.Valid()) return false;
@@ -197,7 +196,7 @@ bool RunProgramForTesting(std::string_view commandLine, bool wait, int showMode,
   return true;
 }
 
-bool RunProgram(std::string_view commandLine, bool wait, int showMode, unsigned long* exitCode) {
+bool RunProgram(const std::wstring& commandLine, bool wait, int showMode, unsigned long* exitCode) {
   return RunProgramForTesting(commandLine, wait, showMode, exitCode, ProcessApi{});
 }
 

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "runtime/scoped_handle.h"
@@ -14,7 +13,7 @@ namespace runtime {
 
 // Starts the command line as RunProgram does, without waiting: the process's handle, to wait on
 // and read; an invalid one, with nothing else done, when it could not be started.
-[[nodiscard]] ScopedHandle StartProgram(std::string_view commandLine, int showMode);
+[[nodiscard]] ScopedHandle StartProgram(const std::wstring& commandLine, int showMode);
 
 // The bytes of a program's error output CapturingProgram keeps: the last ones, where a failing
 // console program names what went wrong.
@@ -50,7 +49,7 @@ class CapturingProgram {
 // Starts the command line hidden as StartProgram does, but with a temporary file as the
 // program's standard error (its input and output stay the null device). Where no temporary file
 // can be made it starts as StartProgram would, with nothing to capture.
-[[nodiscard]] CapturingProgram StartCapturingErrors(std::string_view commandLine);
+[[nodiscard]] CapturingProgram StartCapturingErrors(const std::wstring& commandLine);
 
 // Starts the wide command line hidden in `directory`, the one handle `inherited` (made
 // inheritable by the caller) passed on and no other: the process's handle, or an invalid one.
@@ -62,7 +61,7 @@ class CapturingProgram {
 // With wait, returns once the process has ended and, when exitCode is given, stores its exit code
 // there; without wait, gives it at most 1000 ms to become idle. True when the process was started;
 // false, with nothing else done, when it could not be.
-[[nodiscard]] bool RunProgram(std::string_view commandLine, bool wait, int showMode = kShowNormal,
-                              unsigned long* exitCode = nullptr);
+[[nodiscard]] bool RunProgram(const std::wstring& commandLine, bool wait,
+                              int showMode = kShowNormal, unsigned long* exitCode = nullptr);
 
 }  // namespace runtime

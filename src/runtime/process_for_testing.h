@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <string_view>
+#include <string>
 
 namespace runtime {
 
@@ -14,7 +14,7 @@ struct ProcessApi {
 };
 
 // RunProgram, starting the process through `api`.
-[[nodiscard]] bool RunProgramForTesting(std::string_view commandLine, bool wait, int showMode,
+[[nodiscard]] bool RunProgramForTesting(const std::wstring& commandLine, bool wait, int showMode,
                                         unsigned long* exitCode, const ProcessApi& api);
 
 }  // namespace runtime

@@ -205,7 +205,7 @@ std::wstring SystemErrorText(unsigned long error) {
   return message;
 }
 
-void OpenRunLog(std::string_view kind, std::string_view product, std::string_view version) {
+void OpenRunLog(std::string_view kind, std::wstring_view product, std::string_view version) {
   const std::wstring temporary = TemporaryFolder();
   if (temporary.empty()) return;
   auto place = std::make_unique<LogPlace>(
@@ -223,7 +223,7 @@ void OpenRunLog(std::string_view kind, std::string_view product, std::string_vie
     return;
   }
   (void)place.release();  // the writer's now
-  std::string first = GbkToUtf8(product);
+  std::string first = WideToUtf8(product);
   first.append(" ").append(GbkToUtf8(kind)).append(" ").append(GbkToUtf8(version));
   WriteLines({}, first);
   WriteLines({}, WindowsVersion());
@@ -232,6 +232,8 @@ void OpenRunLog(std::string_view kind, std::string_view product, std::string_vie
 }
 
 void Log(std::string_view gbkText) { WriteLines({}, GbkToUtf8(gbkText)); }
+
+void Log(std::wstring_view text) { WriteLines({}, WideToUtf8(text)); }
 
 void LogFailure(std::string_view gbkWhat, unsigned long error) {
   WriteLines({}, GbkToUtf8(gbkWhat) + ": " + ErrorText(error));
@@ -255,12 +257,14 @@ void CloseRunLog(unsigned long exitCode) {
 
 void HoldRunLogWritesForTesting(HANDLE gate) { g_gate = gate; }
 
-LoggedStep::LoggedStep(std::string_view gbkName) : name_(gbkName), start_(GetTickCount64()) {
-  WriteLines({}, GbkToUtf8(name_) + ": start");
+LoggedStep::LoggedStep(std::string_view gbkName) : LoggedStep(GbkToWide(gbkName)) {}
+
+LoggedStep::LoggedStep(std::wstring_view name) : name_(WideToUtf8(name)), start_(GetTickCount64()) {
+  WriteLines({}, name_ + ": start");
 }
 
 void LoggedStep::End(bool succeeded, unsigned long error) const {
-  std::string line = GbkToUtf8(name_);
+  std::string line = name_;
   line.append(succeeded ? ": ok, " : ": failed, ");
   AppendDecimal(line, GetTickCount64() - start_);
   line.append(" ms");

@@ -13,15 +13,18 @@
 
 namespace runtime {
 
-// Opens this run's log ("setup" or "uninstall" as kind), deletes the oldest logs of that kind
-// beyond the newest 10 (this one included), and writes the first lines: "<product> <kind>
-// <version>", Windows' own version and build, the ANSI and OEM code pages, this exe's path.
-// Where the folder or the file cannot be made or written, the run goes on without a log. The
-// folder is made, checked and rotated, and the file made, on the writer thread.
-void OpenRunLog(std::string_view kind, std::string_view product, std::string_view version);
+// Opens this run's log ("setup" or "uninstall" as kind, GBK like the version), deletes the oldest
+// logs of that kind beyond the newest 10 (this one included), and writes the first lines:
+// "<product> <kind> <version>", Windows' own version and build, the ANSI and OEM code pages, this
+// exe's path. Where the folder or the file cannot be made or written, the run goes on without a
+// log. The folder is made, checked and rotated, and the file made, on the writer thread.
+void OpenRunLog(std::string_view kind, std::wstring_view product, std::string_view version);
 
 // Writes the GBK text, each of its lines time-stamped; nothing when no log is open.
 void Log(std::string_view gbkText);
+
+// Writes the UTF-16 text, such as a line naming a path, with every letter it holds.
+void Log(std::wstring_view text);
 
 // The system's text for a Win32 error code, in the user's language, without a line break; empty
 // when it has none.
@@ -42,6 +45,8 @@ void CloseRunLog(unsigned long exitCode);
 class LoggedStep {
  public:
   explicit LoggedStep(std::string_view gbkName);
+  // A step named in UTF-16, such as one naming a path.
+  explicit LoggedStep(std::wstring_view name);
   LoggedStep(const LoggedStep&) = delete;
   LoggedStep& operator=(const LoggedStep&) = delete;
 
@@ -50,7 +55,7 @@ class LoggedStep {
   void End(bool succeeded, unsigned long error = ERROR_SUCCESS) const;
 
  private:
-  std::string name_;
+  std::string name_;  // UTF-8
   ULONGLONG start_;
 };
 

@@ -7,8 +7,6 @@
 
 #include <string>
 
-#include "runtime/gbk.h"
-
 namespace runtime {
 
 namespace {
@@ -31,15 +29,13 @@ void EnterShellApartment() {
   (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 }
 
-void OpenWithShell(int verb, std::string_view file, std::string_view parameters,
-                   std::string_view directory, int showMode) {
+void OpenWithShell(int verb, const std::wstring& file, const std::wstring& parameters,
+                   const std::wstring& directory, int showMode) {
   const int show = showMode >= kShowHidden && showMode <= kShowMinimize
                        ? ShowCommandsOf(showMode).shell
                        : SW_SHOWNORMAL;
-  const std::wstring fileText = GbkToWide(file), parameterText = GbkToWide(parameters),
-                     directoryText = GbkToWide(directory);
-  ShellExecuteW(nullptr, ShellVerb(verb), fileText.c_str(), OptionalText(parameterText),
-                OptionalText(directoryText), show);
+  ShellExecuteW(nullptr, ShellVerb(verb), file.c_str(), OptionalText(parameters),
+                OptionalText(directory), show);
 }
 
 }  // namespace runtime

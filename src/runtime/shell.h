@@ -1,7 +1,7 @@
 #pragma once
 // Handing files to the shell.
 
-#include <string_view>
+#include <string>
 
 #include "runtime/process.h"
 
@@ -17,7 +17,7 @@ void EnterShellApartment();
 
 // Hands the file to the shell with the verb, parameters and working directory (empty: none) and
 // the show mode (0 or any value outside 1..6: normal). Failures are not reported.
-void OpenWithShell(int verb, std::string_view file, std::string_view parameters = {},
-                   std::string_view directory = {}, int showMode = 0);
+void OpenWithShell(int verb, const std::wstring& file, const std::wstring& parameters = {},
+                   const std::wstring& directory = {}, int showMode = 0);
 
 }  // namespace runtime

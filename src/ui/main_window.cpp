@@ -376,18 +376,18 @@ void SetChecked(Control control, bool checked) {
   SendMessageW(ControlWindow(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-std::string GetEditText(Control control) {
+std::wstring GetEditText(Control control) {
   HWND edit = ControlWindow(control);
   const int length = GetWindowTextLengthW(edit);
   if (length <= 0) return {};
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(edit, text.data(), length + 1);
   text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return runtime::WideToGbk(text);
+  return text;
 }
 
-void SetEditText(Control control, std::string_view gbk) {
-  SetWindowTextW(ControlWindow(control), runtime::GbkToWide(gbk).c_str());
+void SetEditText(Control control, std::wstring_view text) {
+  SetWindowTextW(ControlWindow(control), std::wstring(text).c_str());
 }
 
 }  // namespace ui

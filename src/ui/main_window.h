@@ -61,10 +61,11 @@ void SetProgress(std::uint64_t done, std::uint64_t total);
 // Checks or clears a check box.
 void SetChecked(Control control, bool checked);
 
-// A copy of an edit box's current text, as GBK.
-[[nodiscard]] std::string GetEditText(Control control);
+// A copy of an edit box's current text, in UTF-16 as the box holds it: a path typed with letters
+// GBK lacks keeps them, so that a check can see them.
+[[nodiscard]] std::wstring GetEditText(Control control);
 
-// Replaces an edit box's text with a GBK text.
-void SetEditText(Control control, std::string_view gbk);
+// Replaces an edit box's text.
+void SetEditText(Control control, std::wstring_view text);
 
 }  // namespace ui

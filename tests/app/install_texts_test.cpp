@@ -7,40 +7,40 @@
 namespace {
 
 TEST(DerivedTexts, DefaultRootKeepsTheDoubledBackslashesOfPlainConcatenation) {
-  const app::InstallTexts texts = app::DeriveInstallTexts("C:\\Quorvale\\");
-  EXPECT_EQ(texts.oldFolder, "C:\\Quorvale\\\\brisel");
-  EXPECT_EQ(texts.archivePath, "C:\\Quorvale\\\\brisel.7z");
-  EXPECT_EQ(texts.startProgramCheck, "C:\\Quorvale\\\\brisel\\startup.exe");
-  EXPECT_EQ(texts.mainProgramPath, "C:\\Quorvale\\brisel\\brisel.exe");
-  EXPECT_EQ(texts.startProgramPath, "C:\\Quorvale\\brisel\\startup.exe");
+  const app::InstallTexts texts = app::DeriveInstallTexts(L"C:\\Quorvale\\");
+  EXPECT_EQ(texts.oldFolder, L"C:\\Quorvale\\\\brisel");
+  EXPECT_EQ(texts.archivePath, L"C:\\Quorvale\\\\brisel.7z");
+  EXPECT_EQ(texts.startProgramCheck, L"C:\\Quorvale\\\\brisel\\startup.exe");
+  EXPECT_EQ(texts.mainProgramPath, L"C:\\Quorvale\\brisel\\brisel.exe");
+  EXPECT_EQ(texts.startProgramPath, L"C:\\Quorvale\\brisel\\startup.exe");
 }
 
 TEST(ExtractorCommandLine, UnquotedForPathsWithoutBlanks) {
-  EXPECT_EQ(app::ExtractorCommandLine("Z:\\dist", "C:\\Quorvale\\"),
-            "Z:\\dist\\lib\\7z.exe x C:\\Quorvale\\\\brisel.7z -oC:\\Quorvale\\ -aoa");
-  EXPECT_EQ(app::ExtractorCommandLine("C:", "D:\\\\Quorvale\\"),
-            "C:\\lib\\7z.exe x D:\\\\Quorvale\\\\brisel.7z -oD:\\\\Quorvale\\ -aoa");
+  EXPECT_EQ(app::ExtractorCommandLine(L"Z:\\dist", L"C:\\Quorvale\\"),
+            L"Z:\\dist\\lib\\7z.exe x C:\\Quorvale\\\\brisel.7z -oC:\\Quorvale\\ -aoa");
+  EXPECT_EQ(app::ExtractorCommandLine(L"C:", L"D:\\\\Quorvale\\"),
+            L"C:\\lib\\7z.exe x D:\\\\Quorvale\\\\brisel.7z -oD:\\\\Quorvale\\ -aoa");
 }
 
 TEST(ExtractorCommandLine, EachPartWithABlankOrTabIsQuotedOnItsOwn) {
-  EXPECT_EQ(app::ExtractorCommandLine("C:\\My Setup", "D:\\Apps\\Quorvale\\"),
-            "\"C:\\My Setup\\lib\\7z.exe\" x D:\\Apps\\Quorvale\\\\brisel.7z "
-            "-oD:\\Apps\\Quorvale\\ -aoa");
-  EXPECT_EQ(app::ExtractorCommandLine("C:\\setup", "D:\\Program Files\\Quorvale\\"),
-            "C:\\setup\\lib\\7z.exe x \"D:\\Program Files\\Quorvale\\\\brisel.7z\" "
-            "\"-oD:\\Program Files\\Quorvale\\\" -aoa");
-  EXPECT_EQ(app::ExtractorCommandLine("C:\\setup", "D:\\a\tb\\"),
-            "C:\\setup\\lib\\7z.exe x \"D:\\a\tb\\\\brisel.7z\" \"-oD:\\a\tb\\\" -aoa");
+  EXPECT_EQ(app::ExtractorCommandLine(L"C:\\My Setup", L"D:\\Apps\\Quorvale\\"),
+            L"\"C:\\My Setup\\lib\\7z.exe\" x D:\\Apps\\Quorvale\\\\brisel.7z "
+            L"-oD:\\Apps\\Quorvale\\ -aoa");
+  EXPECT_EQ(app::ExtractorCommandLine(L"C:\\setup", L"D:\\Program Files\\Quorvale\\"),
+            L"C:\\setup\\lib\\7z.exe x \"D:\\Program Files\\Quorvale\\\\brisel.7z\" "
+            L"\"-oD:\\Program Files\\Quorvale\\\" -aoa");
+  EXPECT_EQ(app::ExtractorCommandLine(L"C:\\setup", L"D:\\a\tb\\"),
+            L"C:\\setup\\lib\\7z.exe x \"D:\\a\tb\\\\brisel.7z\" \"-oD:\\a\tb\\\" -aoa");
 }
 
 TEST(TypedRoot, CompletedWithABackslashOnlyWhenItsLastCharacterIsNotOne) {
-  EXPECT_EQ(app::WithTrailingBackslash("D:\\Apps"), "D:\\Apps\\");
-  EXPECT_EQ(app::WithTrailingBackslash("D:\\Apps\\"), "D:\\Apps\\");
-  EXPECT_EQ(app::WithTrailingBackslash("C:\\"), "C:\\");
-  EXPECT_EQ(app::WithTrailingBackslash(""), "");
-  // "\xd5\x5c" is one GBK character whose trail byte is 0x5C: not a backslash.
-  EXPECT_EQ(app::WithTrailingBackslash("D:\\\xd5\x5c"), "D:\\\xd5\x5c\\");
-  EXPECT_EQ(app::WithTrailingBackslash("D:\\\xd5\x5c\\"), "D:\\\xd5\x5c\\");
+  EXPECT_EQ(app::WithTrailingBackslash(L"D:\\Apps"), L"D:\\Apps\\");
+  EXPECT_EQ(app::WithTrailingBackslash(L"D:\\Apps\\"), L"D:\\Apps\\");
+  EXPECT_EQ(app::WithTrailingBackslash(L"C:\\"), L"C:\\");
+  EXPECT_EQ(app::WithTrailingBackslash(L""), L"");
+  // "昞" is 95 5C in GBK, a trail byte that reads as a backslash; kept wide, it is a letter.
+  EXPECT_EQ(app::WithTrailingBackslash(L"D:\\昞"), L"D:\\昞\\");
+  EXPECT_EQ(app::WithTrailingBackslash(L"D:\\昞\\"), L"D:\\昞\\");
 }
 
 TEST(InstalledMarker, FirstFourBytesLittleEndianAndOnlyExactlyOneCounts) {

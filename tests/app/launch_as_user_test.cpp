@@ -16,7 +16,7 @@ TEST(LaunchAsDesktopUser, WithoutADesktopShellTheInstallerStartsTheProgramInItsF
   ASSERT_TRUE(fs_test::WriteBytes(folder.Wide(L"start.cmd"), "echo ran> ran.txt\r\n"));
   const app::DesktopStart real = app::ReplaceDesktopStartForTesting(
       [](const std::wstring&, const std::wstring&) -> HRESULT { return REGDB_E_CLASSNOTREG; });
-  EXPECT_EQ(app::LaunchAsDesktopUser(folder.Gbk(L"start.cmd")), app::LaunchWay::kByInstaller);
+  EXPECT_EQ(app::LaunchAsDesktopUser(folder.Wide(L"start.cmd")), app::LaunchWay::kByInstaller);
   app::ReplaceDesktopStartForTesting(real);
   EXPECT_TRUE(driver::WaitUntil([&] { return fs_test::PathExists(folder.Wide(L"ran.txt")); }));
 }

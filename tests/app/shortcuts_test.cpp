@@ -19,7 +19,7 @@ TEST(CreateShortcuts, AFolderTheSystemDoesNotNameIsAFailureAndNothingIsWrittenHe
   ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
   ASSERT_TRUE(SetCurrentDirectoryW(here.Wide().c_str()));
   const std::vector<app::ShortcutFailure> failures = app::CreateShortcutsForTesting(
-      here.Gbk() + "\\", true, [](wchar_t*, int) -> BOOL { return FALSE; });
+      here.Wide() + L"\\", true, [](wchar_t*, int) -> BOOL { return FALSE; });
   SetCurrentDirectoryW(previous);
   std::vector<std::wstring> paths;
   for (const app::ShortcutFailure& failure : failures) {

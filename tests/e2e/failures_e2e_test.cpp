@@ -35,6 +35,25 @@ TEST_F(InstallerTest, RootThatCannotBeCreatedIsReportedAndChangesNothing) {
   EXPECT_FALSE(RecordKeyExists());
 }
 
+// The record and path.dat keep GBK: a typed root whose name GBK cannot hold would be recorded as
+// another folder's. It is refused before anything is written.
+TEST_F(InstallerTest, TypedRootGbkCannotHoldIsRefusedWithNothingWritten) {
+  LayOut(kSetup, Extractor::StandIn);
+  Launch();
+  RemoveTree(L"C:\\Zo\u00eb");
+  TypePath(L"C:\\Zo\u00eb\\Quorvale\\");
+  ClickInstall();
+  const auto box = ErrorBox();
+  ASSERT_TRUE(box);
+  ExpectErrorBox(*box, window_, kNotRecordable);
+  Acknowledge(*box);
+  EXPECT_EQ(Look(), kSettingsLook);
+  EXPECT_FALSE(Exists(L"C:\\Zo\u00eb"));
+  EXPECT_FALSE(RecordKeyExists());
+  EXPECT_FALSE(Exists(AppDataPathRecord()));
+  EXPECT_FALSE(Exists(PublisherFolder()));
+}
+
 TEST_F(InstallerTest, APathTypedAfterAFailureIsTheOneInstalledTo) {
   LayOut(kSetup, Extractor::StandIn);
   Launch();

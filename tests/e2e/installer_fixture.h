@@ -37,6 +37,10 @@ inline constexpr LookState kWritingLook{false, false, false, true, false, false}
 inline constexpr LookState kUnpackingLook{false, true, false, true, false, false};
 inline constexpr LookState kDoneLook{false, false, true, false, true, false};
 
+// What the installer says of a root whose name GBK, the record's encoding, cannot hold.
+inline constexpr wchar_t kNotRecordable[] =
+    L"安装记录无法保存该文件夹的名称，因为其中含有无法记录的字符。请选择其他文件夹。";
+
 // How long a removal of the sample installation may take on a loaded machine.
 inline constexpr DWORD kRemovalTimeout = 30000;
 

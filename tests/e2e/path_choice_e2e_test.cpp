@@ -88,5 +88,27 @@ TEST_F(PathChoiceTest, CancelTellsTheUserAndTheBoxIsReadAgain) {
       << "with the root emptied, the install reads the path box again";
 }
 
+// The record keeps GBK: a picked folder whose name GBK cannot hold is refused as a cancelled pick
+// is, before anything is written, and the install reads the path box again.
+TEST_F(PathChoiceTest, PickedFolderGbkCannotHoldIsRefusedWithNothingWritten) {
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, L"D:\\Apps\\Zo\u00eb", nullptr), ERROR_SUCCESS);
+  LayOut(kSetup, Extractor::StandIn);
+  Launch();
+  HWND dialog = OpenFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(driver::SelectFolder(dialog, installer_.Id(), L"D:\\Apps\\Zo\u00eb"));
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(driver::WaitUntil([&] { return !IsWindow(dialog); }));
+  const auto box = ErrorBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption + L"|" + box->text, L"Error|" + std::wstring(kNotRecordable));
+  Acknowledge(*box);
+  EXPECT_EQ(TextOf(Control::编辑框_路径), L"C:\\Quorvale\\") << "the box keeps its text";
+  EXPECT_FALSE(Exists(L"D:\\Apps\\Zo\u00eb\\Quorvale"));
+  ClickInstall();
+  EXPECT_EQ(StandInCommandLine(),
+            L"C:\\veltrane-e2e\\lib\\7z.exe x C:\\Quorvale\\\\brisel.7z -oC:\\Quorvale\\ -aoa");
+}
+
 }  // namespace
 }  // namespace e2e

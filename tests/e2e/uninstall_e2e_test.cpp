@@ -351,5 +351,27 @@ TEST_F(UninstallTest, ChineseRootUnderAWesternCodePageIsRemovedThroughItsEntry) 
   RemoveTree(L"C:\\安装目录");
 }
 
+// An installer downloaded into a folder whose name GBK cannot hold (a user named Zoë, a Korean
+// user name) unpacks from there, and its entry removes the installation again. Run under the
+// Chinese code page 936 and, registered apart, under the Western 1252.
+TEST_F(UninstallTest, InstallsFromAFolderNamedOutsideGbkAndIsRemovedThroughItsEntry) {
+  LayOut(L"C:\\users\\Zo\u00eb\\\uc0ac\uc6a9\uc790 Downloads", Extractor::Real);
+  Launch();
+  ClickInstall();
+  EXPECT_FALSE(ErrorBox(500));
+  ASSERT_EQ(Look(), kDoneLook);
+  installer_ = driver::Process();
+  EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\startup.exe"));
+  const auto rootPath = RecordValue(L"rootPath");
+  ASSERT_TRUE(rootPath);
+  EXPECT_EQ(rootPath->bytes, RegSz("C:\\Quorvale\\"));
+  const auto question = StartUninstaller();
+  ASSERT_TRUE(question);
+  ASSERT_NO_FATAL_FAILURE(ConfirmUninstall(*question));
+  EXPECT_TRUE(driver::WaitUntil([] { return !Exists(kRoot); }, kRemovalTimeout));
+  EXPECT_FALSE(AppsEntryExists());
+  RemoveTree(L"C:\\users\\Zo\u00eb");
+}
+
 }  // namespace
 }  // namespace e2e

@@ -35,7 +35,7 @@ void BuildTree(const std::wstring& root) {
 TEST(DeleteTree, RemovesReadOnlyHiddenAndNestedEntriesAndTheDirectory) {
   const ScratchDirectory scratch(L"delete_tree");
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
-  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"tree")));
+  EXPECT_TRUE(fs::DeleteTree(scratch.Wide(L"tree")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
   EXPECT_TRUE(PathExists(scratch.Wide()));
 }
@@ -44,8 +44,8 @@ TEST(DeleteTree, TreatsPathsWithAndWithoutTrailingBackslashAlike) {
   const ScratchDirectory scratch(L"delete_trailing");
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"plain")));
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"slashed")));
-  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"plain")));
-  EXPECT_TRUE(fs::DeleteTree(scratch.Gbk(L"slashed\\")));
+  EXPECT_TRUE(fs::DeleteTree(scratch.Wide(L"plain")));
+  EXPECT_TRUE(fs::DeleteTree(scratch.Wide(L"slashed\\")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"plain")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"slashed")));
 }
@@ -53,8 +53,8 @@ TEST(DeleteTree, TreatsPathsWithAndWithoutTrailingBackslashAlike) {
 TEST(DeleteTree, AnswersFalseForAMissingDirectoryOrAFile) {
   const ScratchDirectory scratch(L"delete_missing");
   ASSERT_TRUE(WriteBytes(scratch.Wide(L"file.txt"), "f"));
-  EXPECT_FALSE(fs::DeleteTree(scratch.Gbk(L"missing")));
-  EXPECT_FALSE(fs::DeleteTree(scratch.Gbk(L"file.txt")));
+  EXPECT_FALSE(fs::DeleteTree(scratch.Wide(L"missing")));
+  EXPECT_FALSE(fs::DeleteTree(scratch.Wide(L"file.txt")));
   EXPECT_TRUE(PathExists(scratch.Wide(L"file.txt")));
 }
 
@@ -66,7 +66,7 @@ TEST(DeleteTree, LeavesAFileHeldByAnotherProcessWithItsParentsAndRemovesTheRest)
   {
     const fs_test::HeldFile held(tree + L"\\sub\\deeper\\held.txt");
     ASSERT_TRUE(held.Holding());
-    EXPECT_FALSE(fs::DeleteTree(scratch.Gbk(L"tree")));
+    EXPECT_FALSE(fs::DeleteTree(scratch.Wide(L"tree")));
   }
   EXPECT_TRUE(PathExists(tree + L"\\sub\\deeper\\held.txt"));
   EXPECT_FALSE(PathExists(tree + L"\\readonly.txt"));
@@ -92,7 +92,7 @@ TEST(DeleteTree, HoldsEachDirectoryItIsInSoThatNobodyCanSwapItMeanwhile) {
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch.Wide(L"tree")));
   g_renameTarget = scratch.Wide(L"moved");
   EXPECT_TRUE(
-      fs::DeleteTreeForTesting(scratch.Gbk(L"tree"), &TryToRenameAway, runtime::SystemFileApi()));
+      fs::DeleteTreeForTesting(scratch.Wide(L"tree"), &TryToRenameAway, runtime::SystemFileApi()));
   EXPECT_EQ(g_renameResult, 1) << "the rename was refused";
   EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"moved")));
@@ -183,8 +183,8 @@ TEST(DeleteTree, RefusesRootsAndProtectedFoldersHoweverSpelledAndChangesNothing)
       const std::string path = runtime::WideToGbk(spelling);
       // Checked first on its own so that a fault in the guard can never reach the real call,
       // which under Wine would empty the drive or the Linux home the Desktop is linked to.
-      ASSERT_FALSE(fs::MayRemoveTree(runtime::GbkToWide(path))) << path;
-      EXPECT_FALSE(fs::DeleteTree(path)) << path;
+      ASSERT_FALSE(fs::MayRemoveTree(spelling)) << path;
+      EXPECT_FALSE(fs::DeleteTree(spelling)) << path;
     }
     EXPECT_EQ(fs_test::ReadBytes(sentinel), "keep") << runtime::WideToGbk(folder);
     DeleteFileW(sentinel.c_str());
@@ -197,9 +197,10 @@ TEST(DeleteTree, RefusesEmptyRelativeAndDriveRelativePathsAndShareRoots) {
   wchar_t previous[MAX_PATH] = {};
   ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
   ASSERT_TRUE(SetCurrentDirectoryW(scratch.Wide().c_str()));
-  for (const char* path : {"", "tree", ".\\tree", "C:tree", "C:", "\\fs_tests", "\\\\server\\share",
-                           "\\\\server\\share\\", "\\\\.\\C:\\fs_tests"}) {
-    EXPECT_FALSE(fs::DeleteTree(path)) << path;
+  for (const wchar_t* path :
+       {L"", L"tree", L".\\tree", L"C:tree", L"C:", L"\\fs_tests", L"\\\\server\\share",
+        L"\\\\server\\share\\", L"\\\\.\\C:\\fs_tests"}) {
+    EXPECT_FALSE(fs::DeleteTree(path)) << runtime::WideToGbk(path);
   }
   ASSERT_TRUE(SetCurrentDirectoryW(previous));
   EXPECT_TRUE(PathExists(scratch.Wide(L"tree\\sub\\deeper\\b.bin")));
@@ -207,20 +208,20 @@ TEST(DeleteTree, RefusesEmptyRelativeAndDriveRelativePathsAndShareRoots) {
 
 TEST(CreateDirectoryPath, CreatesEveryMissingLevel) {
   const ScratchDirectory scratch(L"create_levels");
-  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk(L"a\\b\\c")));
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Wide(L"a\\b\\c")));
   EXPECT_TRUE(PathExists(scratch.Wide(L"a\\b\\c")));
-  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk(L"a\\b\\c")));  // already there
-  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk(L"d\\e\\")));
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Wide(L"a\\b\\c")));  // already there
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Wide(L"d\\e\\")));
   EXPECT_TRUE(PathExists(scratch.Wide(L"d\\e")));
 }
 
 TEST(CreateDirectoryPath, TakesOnlyBackslashesAsLevelSeparators) {
   const ScratchDirectory scratch(L"create_forward");
   // One call for the whole text: with "a" missing, nothing comes into being.
-  EXPECT_FALSE(fs::CreateDirectoryPath(scratch.Gbk(L"a/b/c")));
+  EXPECT_FALSE(fs::CreateDirectoryPath(scratch.Wide(L"a/b/c")));
   EXPECT_FALSE(PathExists(scratch.Wide(L"a")));
   // The same single call succeeds when only the last level is missing.
-  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Gbk() + "/single"));
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch.Wide() + L"/single"));
   EXPECT_TRUE(PathExists(scratch.Wide(L"single")));
 }
 
@@ -229,14 +230,14 @@ TEST(CreateDirectoryPath, CreatesNothingForATwoCharacterText) {
   wchar_t previous[MAX_PATH] = {};
   ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
   ASSERT_TRUE(SetCurrentDirectoryW(scratch.Wide().c_str()));
-  const bool created = fs::CreateDirectoryPath("zz");
+  const bool created = fs::CreateDirectoryPath(L"zz");
   const bool exists = PathExists(scratch.Wide(L"zz"));
-  const bool threeCreated = fs::CreateDirectoryPath("zzz");
+  const bool threeCreated = fs::CreateDirectoryPath(L"zzz");
   ASSERT_TRUE(SetCurrentDirectoryW(previous));
   EXPECT_FALSE(created);
   EXPECT_FALSE(exists);
   EXPECT_TRUE(threeCreated);
-  EXPECT_FALSE(fs::CreateDirectoryPath(""));
+  EXPECT_FALSE(fs::CreateDirectoryPath(L""));
 }
 
 TEST(DirectoryAndFileExists, TellDirectoriesFilesMissingPathsAndPatternsApart) {
@@ -244,37 +245,37 @@ TEST(DirectoryAndFileExists, TellDirectoriesFilesMissingPathsAndPatternsApart) {
   ASSERT_TRUE(MakeDirectory(scratch.Wide(L"folder")));
   ASSERT_TRUE(WriteBytes(scratch.Wide(L"file.txt"), "f"));
 
-  EXPECT_TRUE(fs::DirectoryExists(scratch.Gbk(L"folder")));
-  EXPECT_TRUE(fs::DirectoryExists(scratch.Gbk(L"folder\\")));
-  EXPECT_FALSE(fs::DirectoryExists(scratch.Gbk(L"file.txt")));
-  EXPECT_FALSE(fs::DirectoryExists(scratch.Gbk(L"missing")));
-  EXPECT_FALSE(fs::DirectoryExists(scratch.Gbk(L"fold*")));
-  EXPECT_FALSE(fs::DirectoryExists(""));
+  EXPECT_TRUE(fs::DirectoryExists(scratch.Wide(L"folder")));
+  EXPECT_TRUE(fs::DirectoryExists(scratch.Wide(L"folder\\")));
+  EXPECT_FALSE(fs::DirectoryExists(scratch.Wide(L"file.txt")));
+  EXPECT_FALSE(fs::DirectoryExists(scratch.Wide(L"missing")));
+  EXPECT_FALSE(fs::DirectoryExists(scratch.Wide(L"fold*")));
+  EXPECT_FALSE(fs::DirectoryExists(L""));
 
-  EXPECT_TRUE(fs::FileExists(scratch.Gbk(L"file.txt")));
-  EXPECT_FALSE(fs::FileExists(scratch.Gbk(L"folder")));
-  EXPECT_FALSE(fs::FileExists(scratch.Gbk(L"missing.txt")));
-  EXPECT_TRUE(fs::FileExists(scratch.Gbk(L"*.txt")));
-  EXPECT_FALSE(fs::FileExists(scratch.Gbk(L"fold*")));  // first match is a directory
-  EXPECT_FALSE(fs::FileExists(""));
+  EXPECT_TRUE(fs::FileExists(scratch.Wide(L"file.txt")));
+  EXPECT_FALSE(fs::FileExists(scratch.Wide(L"folder")));
+  EXPECT_FALSE(fs::FileExists(scratch.Wide(L"missing.txt")));
+  EXPECT_TRUE(fs::FileExists(scratch.Wide(L"*.txt")));
+  EXPECT_FALSE(fs::FileExists(scratch.Wide(L"fold*")));  // first match is a directory
+  EXPECT_FALSE(fs::FileExists(L""));
 }
 
-TEST(RemoveFile, DeletesTheFileNamedByGbkText) {
+TEST(RemoveFile, DeletesTheNamedFile) {
   const ScratchDirectory scratch(L"remove_file");
   ASSERT_TRUE(WriteBytes(scratch.Wide(L"record.dat"), "x"));
   ASSERT_TRUE(WriteBytes(scratch.Wide(L"other.dat"), "y"));
-  fs::RemoveFile(scratch.Gbk(L"record.dat"));
-  fs::RemoveFile(scratch.Gbk(L"missing.dat"));
+  fs::RemoveFile(scratch.Wide(L"record.dat"));
+  fs::RemoveFile(scratch.Wide(L"missing.dat"));
   EXPECT_FALSE(PathExists(scratch.Wide(L"record.dat")));
   EXPECT_TRUE(PathExists(scratch.Wide(L"other.dat")));
 }
 
 TEST(OwnDirectory, IsTheExecutablesFolderWithoutTrailingBackslash) {
-  const std::string own = fs::OwnDirectory();
-  EXPECT_EQ(own, runtime::WideToGbk(fs_test::TestExecutableDirectory()));
+  const std::wstring own = fs::OwnDirectory();
+  EXPECT_EQ(own, fs_test::TestExecutableDirectory());
   ASSERT_FALSE(own.empty());
-  EXPECT_NE(own.back(), '\\');
-  EXPECT_TRUE(fs::FileExists(own + "\\win_tests.exe"));
+  EXPECT_NE(own.back(), L'\\');
+  EXPECT_TRUE(fs::FileExists(own + L"\\win_tests.exe"));
 }
 
 // Chinese file names need the Linux locale zh_CN.UTF-8 under Wine: without it Wine cannot store
@@ -292,31 +293,30 @@ class ChinesePaths : public testing::Test {
 TEST_F(ChinesePaths, WorkInDeleteTree) {
   ASSERT_NO_FATAL_FAILURE(BuildTree(scratch_.Wide(L"安装目录")));
   ASSERT_TRUE(WriteBytes(scratch_.Wide(L"安装目录\\sub\\程序.exe"), "x"));
-  EXPECT_TRUE(fs::DeleteTree(scratch_.Gbk() + "\\安装目录"));
+  EXPECT_TRUE(fs::DeleteTree(scratch_.Wide() + L"\\安装目录"));
   EXPECT_FALSE(PathExists(scratch_.Wide(L"安装目录")));
 }
 
 TEST_F(ChinesePaths, WorkInCreateDirectoryPath) {
-  EXPECT_TRUE(fs::CreateDirectoryPath(scratch_.Gbk() + "\\安装\\程序"));
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch_.Wide() + L"\\安装\\程序"));
   EXPECT_TRUE(PathExists(scratch_.Wide(L"安装\\程序")));
-  // "昞" is 95 5C in GBK: its trail byte looks like a backslash but the character is one level.
-  EXPECT_EQ(std::string("昞"), "\x95\x5c");
-  EXPECT_TRUE(fs::CreateDirectoryPath(scratch_.Gbk() + "\\昞\\sub"));
-  EXPECT_TRUE(PathExists(scratch_.Wide(L"昞\\sub")));
+  // A letter GBK lacks reaches the file system as it is.
+  EXPECT_TRUE(fs::CreateDirectoryPath(scratch_.Wide() + L"\\Zo\u00eb\\sub"));
+  EXPECT_TRUE(PathExists(scratch_.Wide(L"Zo\u00eb\\sub")));
 }
 
 TEST_F(ChinesePaths, WorkInDirectoryAndFileExists) {
   ASSERT_TRUE(MakeDirectory(scratch_.Wide(L"目录")));
   ASSERT_TRUE(WriteBytes(scratch_.Wide(L"安装.txt"), "f"));
-  EXPECT_TRUE(fs::DirectoryExists(scratch_.Gbk() + "\\目录"));
-  EXPECT_FALSE(fs::FileExists(scratch_.Gbk() + "\\目录"));
-  EXPECT_TRUE(fs::FileExists(scratch_.Gbk() + "\\安装.txt"));
-  EXPECT_FALSE(fs::DirectoryExists(scratch_.Gbk() + "\\安装.txt"));
+  EXPECT_TRUE(fs::DirectoryExists(scratch_.Wide() + L"\\目录"));
+  EXPECT_FALSE(fs::FileExists(scratch_.Wide() + L"\\目录"));
+  EXPECT_TRUE(fs::FileExists(scratch_.Wide() + L"\\安装.txt"));
+  EXPECT_FALSE(fs::DirectoryExists(scratch_.Wide() + L"\\安装.txt"));
 }
 
 TEST_F(ChinesePaths, WorkInRemoveFile) {
   ASSERT_TRUE(WriteBytes(scratch_.Wide(L"安装.dat"), "x"));
-  fs::RemoveFile(scratch_.Gbk() + "\\安装.dat");
+  fs::RemoveFile(scratch_.Wide() + L"\\安装.dat");
   EXPECT_FALSE(PathExists(scratch_.Wide(L"安装.dat")));
 }
 

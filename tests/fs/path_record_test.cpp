@@ -19,13 +19,13 @@ std::wstring AppDataFolder() {
 }
 
 TEST(SpecialFolderPath, GivesTheFolderWithOneTrailingBackslash) {
-  const std::string appData = fs::SpecialFolderPath(CSIDL_APPDATA);
+  const std::wstring appData = fs::SpecialFolderPath(CSIDL_APPDATA);
   ASSERT_FALSE(AppDataFolder().empty());
-  EXPECT_EQ(appData, runtime::WideToGbk(AppDataFolder()));
-  EXPECT_EQ(appData.substr(appData.size() - 2), "g\\");  // ...\AppData\Roaming\, one backslash
+  EXPECT_EQ(appData, AppDataFolder());
+  EXPECT_EQ(appData.substr(appData.size() - 2), L"g\\");  // ...\AppData\Roaming\, one backslash
 }
 
-TEST(SpecialFolderPath, IsEmptyForAnUnknownFolder) { EXPECT_EQ(fs::SpecialFolderPath(0x7f), ""); }
+TEST(SpecialFolderPath, IsEmptyForAnUnknownFolder) { EXPECT_EQ(fs::SpecialFolderPath(0x7f), L""); }
 
 // path.dat in the roaming application-data folder, removed before and after each case.
 class WritePathRecord : public testing::Test {
@@ -48,8 +48,8 @@ class WritePathRecord : public testing::Test {
 };
 
 TEST_F(WritePathRecord, WritesThreeGbkLinesWithoutFinalBreak) {
-  EXPECT_TRUE(fs::WritePathRecord("C:\\Quorvale\\brisel\\brisel.exe",
-                                  "C:\\Quorvale\\brisel\\startup.exe", "C:\\Quorvale\\"));
+  EXPECT_TRUE(fs::WritePathRecord(L"C:\\Quorvale\\brisel\\brisel.exe",
+                                  L"C:\\Quorvale\\brisel\\startup.exe", L"C:\\Quorvale\\"));
   const std::string bytes = ReadBytes(record_);
   EXPECT_EQ(bytes,
             "C:\\Quorvale\\brisel\\brisel.exe\r\nC:\\Quorvale\\brisel\\startup.exe\r\n"
@@ -60,12 +60,12 @@ TEST_F(WritePathRecord, WritesThreeGbkLinesWithoutFinalBreak) {
 
 TEST_F(WritePathRecord, ReplacesALongerOldRecordEntirely) {
   ASSERT_TRUE(WriteBytes(record_, std::string(300, 'x')));
-  EXPECT_TRUE(fs::WritePathRecord("a", "b", "c"));
+  EXPECT_TRUE(fs::WritePathRecord(L"a", L"b", L"c"));
   EXPECT_EQ(ReadBytes(record_), "a\r\nb\r\nc");
 }
 
 TEST_F(WritePathRecord, WritesChineseTextsAsGbkBytesAndKeepsAnEmptyThirdLine) {
-  EXPECT_TRUE(fs::WritePathRecord("D:\\安装\\brisel.exe", "D:\\安装\\startup.exe", ""));
+  EXPECT_TRUE(fs::WritePathRecord(L"D:\\安装\\brisel.exe", L"D:\\安装\\startup.exe", L""));
   EXPECT_EQ(ReadBytes(record_),
             "D:\\\xb0\xb2\xd7\xb0\\brisel.exe\r\nD:\\\xb0\xb2\xd7\xb0\\startup.exe\r\n");
 }
@@ -74,7 +74,7 @@ TEST_F(WritePathRecord, KeepsTheOldRecordWhenTheNewOneCannotBeWritten) {
   ASSERT_TRUE(WriteBytes(record_, "old record"));
   // A directory in the way of the new content's file makes the write fail.
   ASSERT_TRUE(fs_test::MakeDirectory(pending_));
-  EXPECT_FALSE(fs::WritePathRecord("a", "b", "c"));
+  EXPECT_FALSE(fs::WritePathRecord(L"a", L"b", L"c"));
   EXPECT_EQ(ReadBytes(record_), "old record");
 }
 
@@ -84,7 +84,7 @@ TEST_F(WritePathRecord, KeepsTheOldRecordWhenItCannotBeReplaced) {
     const runtime::ScopedHandle locked(CreateFileW(record_.c_str(), GENERIC_READ, 0, nullptr,
                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(locked.Valid());
-    EXPECT_FALSE(fs::WritePathRecord("a", "b", "c"));
+    EXPECT_FALSE(fs::WritePathRecord(L"a", L"b", L"c"));
   }
   EXPECT_EQ(ReadBytes(record_), "old record");
   EXPECT_FALSE(PathExists(pending_));

@@ -1,7 +1,6 @@
 #include "test_support.h"
 
 #include "driver/driver.h"
-#include "runtime/gbk.h"
 #include "runtime/scoped_handle.h"
 
 namespace fs_test {
@@ -23,10 +22,6 @@ ScratchDirectory::~ScratchDirectory() { driver::RemoveTree(root_); }
 
 std::wstring ScratchDirectory::Wide(std::wstring_view relative) const {
   return relative.empty() ? root_ : root_ + L"\\" + std::wstring(relative);
-}
-
-std::string ScratchDirectory::Gbk(std::wstring_view relative) const {
-  return runtime::WideToGbk(Wide(relative));
 }
 
 bool PathExists(const std::wstring& path) {

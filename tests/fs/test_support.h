@@ -21,8 +21,6 @@ class ScratchDirectory {
 
   // Wide path of `relative` below the scratch directory ("" for the directory itself).
   [[nodiscard]] std::wstring Wide(std::wstring_view relative = L"") const;
-  // The same path as the program's GBK text.
-  [[nodiscard]] std::string Gbk(std::wstring_view relative = L"") const;
 
  private:
   std::wstring root_;

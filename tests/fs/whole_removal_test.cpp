@@ -64,9 +64,9 @@ TEST(RemoveTreeWhole, RemovesTheTreeAndWhatAnInterruptedRunLeftAsideCountingTheF
   runtime::Progress progress;
   progress.Restart(99);
 
-  const fs::RemovalReport report = fs::RemoveTreeWhole(scratch.Gbk(L"tree"), &progress);
+  const fs::RemovalReport report = fs::RemoveTreeWhole(scratch.Wide(L"tree"), &progress);
   EXPECT_EQ(report.result, WholeRemoval::kRemoved);
-  EXPECT_EQ(report.where, "");
+  EXPECT_EQ(report.where, L"");
   EXPECT_FALSE(PathExists(tree));
   EXPECT_FALSE(PathExists(tree + kAside));
   EXPECT_TRUE(PathExists(scratch.Wide()));
@@ -82,7 +82,7 @@ TEST(RemoveTreeWhole, RemovesTheTreeAndWhatAnInterruptedRunLeftAsideCountingTheF
   ASSERT_NO_FATAL_FAILURE(BuildTree(held));
   const fs_test::HeldFile holder(held + L"\\sub\\a.bin");
   ASSERT_TRUE(holder.Holding());
-  EXPECT_EQ(fs::RemoveTreeWhole(scratch.Gbk(L"tree")).result, WholeRemoval::kRemoved);
+  EXPECT_EQ(fs::RemoveTreeWhole(scratch.Wide(L"tree")).result, WholeRemoval::kRemoved);
   EXPECT_EQ(AsideFolders(tree), std::vector<std::wstring>{L"tree.veltrane-removal-7-1"});
   ExpectWhole(held);
 }
@@ -94,10 +94,10 @@ TEST(RemoveTreeWhole, RemovesNothingWhileAnotherProgramHoldsAFileAndSaysWhich) {
   const fs_test::HeldFile held(tree + L"\\sub\\deeper\\c.bin");
   ASSERT_TRUE(held.Holding());
 
-  const fs::RemovalReport report = fs::RemoveTreeWhole(scratch.Gbk(L"tree"));
+  const fs::RemovalReport report = fs::RemoveTreeWhole(scratch.Wide(L"tree"));
   EXPECT_EQ(report.result, WholeRemoval::kInUse);
   EXPECT_EQ(report.error, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
-  EXPECT_EQ(report.where, scratch.Gbk(L"tree\\sub\\deeper\\c.bin"));
+  EXPECT_EQ(report.where, scratch.Wide(L"tree\\sub\\deeper\\c.bin"));
   ExpectWhole(tree);
 }
 
@@ -113,9 +113,9 @@ TEST(RemoveTreeWhole, RemovesNothingWhileAProgramRunsFromTheTreeWithItsWorkingFo
   const fs_test::HelperProcess running(L"run", program, scratch.Wide());
   ASSERT_TRUE(running.Ready());
 
-  const fs::RemovalReport report = fs::RemoveTreeWhole(scratch.Gbk(L"tree"));
+  const fs::RemovalReport report = fs::RemoveTreeWhole(scratch.Wide(L"tree"));
   EXPECT_EQ(report.result, WholeRemoval::kInUse);
-  EXPECT_EQ(report.where, scratch.Gbk(L"tree\\sub\\brisel.exe"));
+  EXPECT_EQ(report.where, scratch.Wide(L"tree\\sub\\brisel.exe"));
   ExpectWhole(tree);
   EXPECT_TRUE(PathExists(program));
 }
@@ -270,7 +270,7 @@ class RemoveTreeWholeSeam : public testing::Test {
   void TearDown() override { Seam::Reset(); }
 
   fs::RemovalReport Remove() {
-    return fs::RemoveTreeWholeForTesting(scratch_.Gbk(L"tree"), nullptr, Seam::Api());
+    return fs::RemoveTreeWholeForTesting(scratch_.Wide(L"tree"), nullptr, Seam::Api());
   }
 
   const ScratchDirectory scratch_{L"whole_seam"};
@@ -285,12 +285,12 @@ TEST_F(RemoveTreeWholeSeam, AccessDeniedAtTheMoveAsideIsInUseOnlyWhileAnEntryIsH
   fs::RemovalReport report = Remove();
   EXPECT_EQ(report.result, WholeRemoval::kFailed);
   EXPECT_EQ(report.error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(report.where, scratch_.Gbk(L"tree"));
+  EXPECT_EQ(report.where, scratch_.Wide(L"tree"));
   const fs_test::HeldFile explorer(tree_ + L"\\sub", /*shareDelete=*/true);
   ASSERT_TRUE(explorer.Holding());
   report = Remove();
   EXPECT_EQ(report.result, WholeRemoval::kInUse);
-  EXPECT_EQ(report.where, scratch_.Gbk(L"tree\\sub"));
+  EXPECT_EQ(report.where, scratch_.Wide(L"tree\\sub"));
   ExpectWhole(tree_);
 }
 
@@ -302,7 +302,7 @@ TEST_F(RemoveTreeWholeSeam, AFileTakenBeforeTheMoveAsideIsFoundThereAndNothingIs
   const fs::RemovalReport report = Remove();
   ASSERT_TRUE(Seam::taken != nullptr && Seam::taken->Holding());
   EXPECT_EQ(report.result, WholeRemoval::kInUse);
-  EXPECT_EQ(report.where, scratch_.Gbk(L"tree\\sub\\deeper\\c.bin"));
+  EXPECT_EQ(report.where, scratch_.Wide(L"tree\\sub\\deeper\\c.bin"));
   ExpectWhole(tree_);
 }
 
@@ -336,7 +336,7 @@ TEST_F(RemoveTreeWholeSeam, WhatCannotGoAfterDeletionBeganIsLeftToTheRestartOrNa
     EXPECT_EQ(report.result,
               scheduleRefusal == 0 ? WholeRemoval::kRemovedAtRestart : WholeRemoval::kFailed);
     EXPECT_EQ(report.error, scheduleRefusal == 0 ? ERROR_ACCESS_DENIED : scheduleRefusal);
-    EXPECT_EQ(report.where, scratch_.Gbk(asides[0] + L"\\sub\\deeper\\c.bin"));
+    EXPECT_EQ(report.where, scratch_.Wide(asides[0] + L"\\sub\\deeper\\c.bin"));
     if (scheduleRefusal == 0) {
       EXPECT_EQ(Seam::scheduled,
                 (std::vector<std::wstring>{aside + L"\\sub\\deeper\\c.bin",
@@ -397,7 +397,7 @@ TEST_F(RemoveTreeWholeSeam, AReadOnlyDirectoryIsRemovedByTheRemovalAndTheCleanUp
   EXPECT_FALSE(PathExists(tree_));
   ASSERT_NO_FATAL_FAILURE(BuildTree(tree_));
   Seam::readOnlyDirectory = L"\\sub\\deeper";
-  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch_.Gbk(L"tree"), nullptr, Seam::Api()));
+  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch_.Wide(L"tree"), nullptr, Seam::Api()));
   EXPECT_FALSE(PathExists(tree_));
 }
 
@@ -489,13 +489,13 @@ TEST(LongPaths, AreReachedByTheWholeRemovalTheSizeWalkAndTheCleanUp) {
   const ScratchDirectory scratch(L"long_paths");
   const runtime::FileApi api = ShortPathsOnly::Api();
   const std::uint64_t size = BuildLongTree(scratch.Wide(L"tree"));
-  EXPECT_EQ(fs::TreeSizeForTesting(scratch.Gbk(L"tree"), api), size);
-  EXPECT_EQ(fs::RemoveTreeWholeForTesting(scratch.Gbk(L"tree"), nullptr, api).result,
+  EXPECT_EQ(fs::TreeSizeForTesting(scratch.Wide(L"tree"), api), size);
+  EXPECT_EQ(fs::RemoveTreeWholeForTesting(scratch.Wide(L"tree"), nullptr, api).result,
             WholeRemoval::kRemoved);
   EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
 
   BuildLongTree(scratch.Wide(L"tree"));
-  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch.Gbk(L"tree"), nullptr, api));
+  EXPECT_TRUE(fs::DeleteTreeForTesting(scratch.Wide(L"tree"), nullptr, api));
   EXPECT_FALSE(PathExists(scratch.Wide(L"tree")));
 }
 

@@ -165,7 +165,7 @@ TEST(ShowMessageBox, WithoutTitleShowsTheDefaultAndANumberAsDecimalText) {
 // Every box the program shows passes here, so here the log learns what the user read and chose.
 TEST(ShowMessageBox, LogsTheBoxAndTheButtonPressed) {
   const testing::RedirectedTemporaryFolder temporary;
-  OpenRunLog("setup", "brisel", "1.0.0.0");
+  OpenRunLog("setup", L"brisel", "1.0.0.0");
   const TopLevelWindow other;
   SeenBox seen;
   EXPECT_EQ(ShowAndPress(seen, other.Handle(), IDRETRY, "brisel 正在运行", MB_RETRYCANCEL, "卸载"),
@@ -253,11 +253,11 @@ void SelectFolder(HWND dialog, const std::wstring& path) {
 
 // Opens the folder dialog over three windows of the program (an enabled bystander, a disabled one
 // and the active one), reads it, selects `select` (nothing when empty) and presses button.
-std::string ChooseAndPress(SeenFolderDialog& seen, const std::wstring& select, int button) {
+std::wstring ChooseAndPress(SeenFolderDialog& seen, const std::wstring& select, int button) {
   const TopLevelWindow bystander, disabled, active;
   EnableWindow(disabled.Handle(), FALSE);
   SetActiveWindow(active.Handle());
-  std::string chosen;
+  std::wstring chosen;
   {
     const DialogUser user([&](HWND dialog) {
       seen.ownedByActiveWindow = GetWindow(dialog, GW_OWNER) == active.Handle();
@@ -278,10 +278,10 @@ std::string ChooseAndPress(SeenFolderDialog& seen, const std::wstring& select, i
 
 TEST(ChooseFolder, GivesThePickedFolderWithProgramWindowsDisabledMeanwhile) {
   const TemporaryDirectory directory;
-  const std::string folder = directory.Inside("Quorvale parent");
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::wstring folder = directory.Inside(L"Quorvale parent");
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   SeenFolderDialog seen;
-  EXPECT_EQ(ChooseAndPress(seen, GbkToWide(folder), IDOK), folder);
+  EXPECT_EQ(ChooseAndPress(seen, folder, IDOK), folder);
   EXPECT_TRUE(seen.ownedByActiveWindow);
   EXPECT_TRUE(seen.titleShown);
   EXPECT_FALSE(seen.bystanderEnabled);
@@ -290,12 +290,12 @@ TEST(ChooseFolder, GivesThePickedFolderWithProgramWindowsDisabledMeanwhile) {
 
 TEST(ChooseFolder, DriveRootKeepsItsBackslash) {
   SeenFolderDialog seen;
-  EXPECT_EQ(ChooseAndPress(seen, L"C:\\", IDOK), "C:\\");
+  EXPECT_EQ(ChooseAndPress(seen, L"C:\\", IDOK), L"C:\\");
 }
 
 TEST(ChooseFolder, CancelGivesTheEmptyTextAndRestoresTheWindows) {
   SeenFolderDialog seen;
-  EXPECT_EQ(ChooseAndPress(seen, L"C:\\windows", IDCANCEL), "");
+  EXPECT_EQ(ChooseAndPress(seen, L"C:\\windows", IDCANCEL), L"");
   EXPECT_FALSE(seen.bystanderEnabled);
 }
 

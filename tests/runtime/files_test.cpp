@@ -16,33 +16,33 @@ using testing::ReadWholeFile;
 using testing::TemporaryDirectory;
 
 // Opens the file the way another program would; true when the system lets it.
-bool OthersCanOpen(const std::string& path, DWORD access) {
-  const ScopedHandle file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+bool OthersCanOpen(const std::wstring& path, DWORD access) {
+  const ScopedHandle file(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return file.Valid();
 }
 
 TEST(PathExists, FindsFilesDirectoriesAndWildcardMatches) {
   const TemporaryDirectory directory;
-  ASSERT_TRUE(WriteFile(directory.Inside("a.txt"), {ToBytes("x")}));
-  EXPECT_TRUE(PathExists(directory.Inside("a.txt")));
+  ASSERT_TRUE(WriteFile(directory.Inside(L"a.txt"), {ToBytes("x")}));
+  EXPECT_TRUE(PathExists(directory.Inside(L"a.txt")));
   EXPECT_TRUE(PathExists(directory.Path()));
-  EXPECT_TRUE(PathExists(directory.Inside("*.txt")));
-  EXPECT_FALSE(PathExists(directory.Inside("*.exe")));
-  EXPECT_FALSE(PathExists(directory.Inside("missing.txt")));
-  EXPECT_FALSE(PathExists(""));
+  EXPECT_TRUE(PathExists(directory.Inside(L"*.txt")));
+  EXPECT_FALSE(PathExists(directory.Inside(L"*.exe")));
+  EXPECT_FALSE(PathExists(directory.Inside(L"missing.txt")));
+  EXPECT_FALSE(PathExists(L""));
 }
 
 TEST(WriteFile, WritesTheArraysBackToBack) {
   const TemporaryDirectory directory;
-  const std::string path = directory.Inside("brisel.7z");
+  const std::wstring path = directory.Inside(L"brisel.7z");
   EXPECT_TRUE(WriteFile(path, {ToBytes("7z\xbc\xaf"), Bytes{}, Bytes{0, 1, 2}}));
   EXPECT_EQ(ReadWholeFile(path), std::string("7z\xbc\xaf\0\1\2", 7));
 }
 
 TEST(WriteFile, OneEmptyArrayCreatesOrTruncatesToNothing) {
   const TemporaryDirectory directory;
-  const std::string path = directory.Inside("empty.bin");
+  const std::wstring path = directory.Inside(L"empty.bin");
   EXPECT_TRUE(WriteFile(path, {Bytes{}}));
   EXPECT_TRUE(PathExists(path));
   EXPECT_EQ(ReadWholeFile(path), "");
@@ -53,10 +53,10 @@ TEST(WriteFile, OneEmptyArrayCreatesOrTruncatesToNothing) {
 
 TEST(WriteFile, FailsForAnEmptyPathOrAFileThatCannotBeCreated) {
   const TemporaryDirectory directory;
-  EXPECT_FALSE(WriteFile("", {ToBytes("x")}));
-  EXPECT_FALSE(WriteFile(directory.Inside("missing\\a.bin"), {ToBytes("x")}));
+  EXPECT_FALSE(WriteFile(L"", {ToBytes("x")}));
+  EXPECT_FALSE(WriteFile(directory.Inside(L"missing\\a.bin"), {ToBytes("x")}));
   // A file held open without sharing cannot be replaced.
-  const std::string path = directory.Inside("held.bin");
+  const std::wstring path = directory.Inside(L"held.bin");
   ASSERT_TRUE(WriteFile(path, {ToBytes("kept")}));
   const int held = OpenFile(path, kOpenRead, kShareExclusive);
   ASSERT_NE(held, 0);
@@ -67,13 +67,13 @@ TEST(WriteFile, FailsForAnEmptyPathOrAFileThatCannotBeCreated) {
 
 TEST(OpenFile, AccessModesNeedOrCreateTheFileAsTheirTableSays) {
   const TemporaryDirectory directory;
-  const std::string missing = directory.Inside("missing.bin");
+  const std::wstring missing = directory.Inside(L"missing.bin");
   for (int access : {kOpenRead, kOpenWrite, kOpenReadWrite}) {
     EXPECT_EQ(OpenFile(missing, access), 0) << "access " << access;
   }
   EXPECT_FALSE(PathExists(missing));
 
-  const std::string path = directory.Inside("content.bin");
+  const std::wstring path = directory.Inside(L"content.bin");
   ASSERT_TRUE(WriteFile(path, {ToBytes("content")}));
   for (int access : {kOpenRead, kOpenWrite, kOpenReadWrite, kOpenWriteKeep, kOpenReadWriteKeep}) {
     const int file = OpenFile(path, access);
@@ -87,7 +87,7 @@ TEST(OpenFile, AccessModesNeedOrCreateTheFileAsTheirTableSays) {
   EXPECT_EQ(ReadWholeFile(path), "");
 
   for (int access : {kOpenRewrite, kOpenWriteKeep, kOpenReadWriteKeep}) {
-    const std::string created = directory.Inside("created" + std::to_string(access));
+    const std::wstring created = directory.Inside(L"created" + std::to_wstring(access));
     const int file = OpenFile(created, access);
     EXPECT_GT(file, 0) << "access " << access;
     CloseFile(file);
@@ -97,7 +97,7 @@ TEST(OpenFile, AccessModesNeedOrCreateTheFileAsTheirTableSays) {
 
 TEST(OpenFile, AccessOrSharingOutsideTheirTablesGiveZero) {
   const TemporaryDirectory directory;
-  const std::string path = directory.Inside("a.bin");
+  const std::wstring path = directory.Inside(L"a.bin");
   EXPECT_EQ(OpenFile(path, 0), 0);
   EXPECT_EQ(OpenFile(path, 7), 0);
   EXPECT_EQ(OpenFile(path, kOpenRewrite, 0), 0);
@@ -107,7 +107,7 @@ TEST(OpenFile, AccessOrSharingOutsideTheirTablesGiveZero) {
 
 TEST(OpenFile, SharingDecidesWhatOtherOpenersMayDo) {
   const TemporaryDirectory directory;
-  const std::string path = directory.Inside("shared.bin");
+  const std::wstring path = directory.Inside(L"shared.bin");
   ASSERT_TRUE(WriteFile(path, {ToBytes("x")}));
   struct Row {
     int sharing;
@@ -126,7 +126,7 @@ TEST(OpenFile, SharingDecidesWhatOtherOpenersMayDo) {
 
 TEST(OpenFile, SecondOpenDeniedBySharingGivesZero) {
   const TemporaryDirectory directory;
-  const std::string path = directory.Inside("once.bin");
+  const std::wstring path = directory.Inside(L"once.bin");
   const int first = OpenFile(path, kOpenReadWriteKeep, kShareExclusive);
   ASSERT_GT(first, 0);
   EXPECT_EQ(OpenFile(path, kOpenRead), 0);
@@ -138,7 +138,7 @@ TEST(OpenFile, SecondOpenDeniedBySharingGivesZero) {
 
 TEST(OpenFile, NumbersArePositiveDistinctAndFreedOnClose) {
   const TemporaryDirectory directory;
-  const std::string path = directory.Inside("numbers.bin");
+  const std::wstring path = directory.Inside(L"numbers.bin");
   const int first = OpenFile(path, kOpenReadWriteKeep);
   const int second = OpenFile(path, kOpenRead);
   ASSERT_GT(first, 0);

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "runtime/gbk_for_testing.h"
+
 namespace {
 
 TEST(GbkConversion, ChineseTextConvertsBothWaysWithCodePage936) {
@@ -55,6 +61,50 @@ TEST(GbkWideConversion, StopsAtTheFirstNulAndMapsEmptyToEmpty) {
 TEST(GbkWideConversion, CharactersOutsideGbkBecomeTheDefaultCharacter) {
   // U+0E01 (Thai) has no GBK form.
   EXPECT_EQ(runtime::WideToGbk(L"a\u0e01b"), "a?b");
+}
+
+// Whether a path can be recorded in GBK: only when every letter stays itself. Windows would
+// otherwise write a look-alike ("ë" as "e"), which names another folder; the default character
+// "?" names none.
+TEST(ExactGbk, GivesTheBytesOnlyWhenGbkHoldsEveryCharacter) {
+  const struct {
+    const wchar_t* wide;
+    std::size_t units;
+    std::optional<std::string> gbk;
+  } kCases[] = {
+      {L"C:\\Quorvale\\", 12, "C:\\Quorvale\\"},
+      {L"D:\\安装\\", 6, "D:\\\xb0\xb2\xd7\xb0\\"},
+      {L"C:\\Jos\u00e9 M\u00fcller", 14, "C:\\Jos\xa8\xa6 M\xa8\xb9ller"},
+      {L"", 0, ""},
+      {L"C:\\Users\\Zo\u00eb", 12, std::nullopt},
+      {L"C:\\\uc0ac\uc6a9\uc790", 6, std::nullopt},
+      {L"a\u0e01b", 3, std::nullopt},
+      {L"C:\\a\0\u00eb", 6, "C:\\a"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(runtime::ExactGbk(std::wstring_view(c.wide, c.units)), c.gbk)
+        << runtime::WideToGbk(c.wide);
+  }
+}
+
+// Windows' conversion as Microsoft documents it, which Wine does not do: without
+// WC_NO_BEST_FIT_CHARS a letter GBK lacks becomes a look-alike, and no default character is
+// reported. Asked for no best fit, it converts as Wine does.
+int WINAPI BestFitting(UINT codePage, DWORD flags, LPCWCH wide, int units, LPSTR bytes, int size,
+                       LPCCH defaultChar, LPBOOL usedDefault) {
+  if ((flags & WC_NO_BEST_FIT_CHARS) != 0) {
+    return WideCharToMultiByte(codePage, flags, wide, units, bytes, size, defaultChar, usedDefault);
+  }
+  std::wstring fitted(wide, static_cast<std::size_t>(units));
+  std::replace(fitted.begin(), fitted.end(), L'\u00eb', L'e');
+  if (usedDefault != nullptr) *usedDefault = FALSE;
+  return WideCharToMultiByte(codePage, flags, fitted.data(), units, bytes, size, defaultChar,
+                             nullptr);
+}
+
+TEST(ExactGbk, TakesNoLookAlikeForTheLetter) {
+  EXPECT_EQ(runtime::ExactGbkForTesting(L"C:\\Users\\Zo\u00eb", &BestFitting), std::nullopt);
+  EXPECT_EQ(runtime::ExactGbkForTesting(L"C:\\Users\\Zoe", &BestFitting), "C:\\Users\\Zoe");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ TEST(ReadFromImageFile, AFileThatCannotBeReadIsAnErrorValue) {
   const testing::TemporaryDirectory directory;
   wchar_t own[MAX_PATH] = {};
   ASSERT_NE(GetModuleFileNameW(nullptr, own, MAX_PATH), 0u);
-  const std::string head = testing::ReadWholeFile(WideToGbk(own)).substr(0, 4096);
-  const std::string cut = directory.Inside("cut.exe");
+  const std::string head = testing::ReadWholeFile(own).substr(0, 4096);
+  const std::wstring cut = directory.Inside(L"cut.exe");
   ASSERT_TRUE(WriteFile(cut, {ByteView(reinterpret_cast<const std::uint8_t*>(head.data()), 4096)}));
   const struct {
     const char* what;
@@ -29,8 +29,8 @@ TEST(ReadFromImageFile, AFileThatCannotBeReadIsAnErrorValue) {
     ImageRead outcome;
     DWORD error;
   } kCases[] = {
-      {"cut short", GbkToWide(cut), true, ImageRead::kReadFailed, ERROR_HANDLE_EOF},
-      {"gone", GbkToWide(cut + ".gone"), true, ImageRead::kReadFailed, ERROR_FILE_NOT_FOUND},
+      {"cut short", cut, true, ImageRead::kReadFailed, ERROR_HANDLE_EOF},
+      {"gone", cut + L".gone", true, ImageRead::kReadFailed, ERROR_FILE_NOT_FOUND},
       {"stopped by its taker", own, false, ImageRead::kStopped, ERROR_DISK_FULL},
       {"whole", own, true, ImageRead::kRead, 0},
   };

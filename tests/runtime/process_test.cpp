@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "runtime/gbk.h"
 #include "runtime/process_for_testing.h"
 #include "runtime/shell.h"
 #include "test_support.h"
@@ -17,32 +18,32 @@ using testing::TestChildPath;
 
 // The command line that starts program with arguments, the program's path quoted. (Built with
 // append: gcc 12 warns falsely about operator+ chains of strings here.)
-std::string CommandLine(const std::string& program, std::string_view arguments) {
-  std::string line = "\"";
-  line.append(program).append("\" ").append(arguments);
+std::wstring CommandLine(const std::wstring& program, std::wstring_view arguments) {
+  std::wstring line = L"\"";
+  line.append(program).append(L"\" ").append(arguments);
   return line;
 }
 
-std::string ChildCommand(std::string_view arguments) {
+std::wstring ChildCommand(std::wstring_view arguments) {
   return CommandLine(TestChildPath(), arguments);
 }
 
 TEST(RunProgram, WithWaitReturnsAfterTheChildEndedAndReportsItsExitCode) {
   unsigned long exitCode = 0;
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(RunProgram(ChildCommand("exit 7 600"), true, kShowHidden, &exitCode));
+  EXPECT_TRUE(RunProgram(ChildCommand(L"exit 7 600"), true, kShowHidden, &exitCode));
   EXPECT_GE(GetTickCount() - start, 550u);
   EXPECT_EQ(exitCode, 7u);
 
-  EXPECT_TRUE(RunProgram(ChildCommand("exit 0 0"), true, kShowHidden, &exitCode));
+  EXPECT_TRUE(RunProgram(ChildCommand(L"exit 0 0"), true, kShowHidden, &exitCode));
   EXPECT_EQ(exitCode, 0u);
-  EXPECT_TRUE(RunProgram(ChildCommand("exit 2 0"), true));
+  EXPECT_TRUE(RunProgram(ChildCommand(L"exit 2 0"), true));
 }
 
 TEST(RunProgram, WithoutWaitReturnsBeforeTheChildEndsAndLeavesTheExitCodeAlone) {
   unsigned long exitCode = 99;
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(RunProgram(ChildCommand("exit 3 3000"), false, kShowHidden, &exitCode));
+  EXPECT_TRUE(RunProgram(ChildCommand(L"exit 3 3000"), false, kShowHidden, &exitCode));
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_EQ(exitCode, 99u);
 }
@@ -51,11 +52,11 @@ TEST(RunProgram, AMissingProgramGivesFalseAtOnce) {
   const TemporaryDirectory directory;
   unsigned long exitCode = 99;
   const DWORD start = GetTickCount();
-  EXPECT_FALSE(
-      RunProgram(CommandLine(directory.Inside("missing.exe"), "x"), true, kShowHidden, &exitCode));
+  EXPECT_FALSE(RunProgram(CommandLine(directory.Inside(L"missing.exe"), L"x"), true, kShowHidden,
+                          &exitCode));
   EXPECT_LT(GetTickCount() - start, 1000u);
   EXPECT_EQ(exitCode, 99u);
-  EXPECT_FALSE(RunProgram("", true));
+  EXPECT_FALSE(RunProgram(L"", true));
 }
 
 // Windows Terminal, where it is the default terminal, ignores the hidden show command and shows
@@ -75,10 +76,10 @@ BOOL WINAPI RecordCreationFlags(LPCWSTR application, LPWSTR commandLine,
 TEST(RunProgram, AHiddenRunGivesAConsoleProgramNoConsoleWindow) {
   const ProcessApi recording{.createProcess = &RecordCreationFlags};
   unsigned long exitCode = 0;
-  ASSERT_TRUE(RunProgramForTesting(ChildCommand("show"), true, kShowHidden, &exitCode, recording));
+  ASSERT_TRUE(RunProgramForTesting(ChildCommand(L"show"), true, kShowHidden, &exitCode, recording));
   EXPECT_EQ(exitCode, static_cast<unsigned long>(SW_HIDE));
   EXPECT_EQ(g_creationFlags & CREATE_NO_WINDOW, static_cast<DWORD>(CREATE_NO_WINDOW));
-  ASSERT_TRUE(RunProgramForTesting(ChildCommand("show"), true, kShowNormal, &exitCode, recording));
+  ASSERT_TRUE(RunProgramForTesting(ChildCommand(L"show"), true, kShowNormal, &exitCode, recording));
   EXPECT_EQ(g_creationFlags, 0u) << "a shown program keeps its console";
 }
 
@@ -86,7 +87,7 @@ TEST(RunProgram, AHiddenRunGivesAConsoleProgramNoConsoleWindow) {
 // one without a window, slows the extractor's progress output down by about a third under Wine.
 TEST(RunProgram, AHiddenRunPrintsIntoTheNullDeviceNotAConsole) {
   unsigned long exitCode = 99;
-  ASSERT_TRUE(RunProgram(ChildCommand("output"), true, kShowHidden, &exitCode));
+  ASSERT_TRUE(RunProgram(ChildCommand(L"output"), true, kShowHidden, &exitCode));
   EXPECT_EQ(exitCode, 0u);
 }
 
@@ -95,7 +96,7 @@ TEST(RunProgram, AHiddenRunPrintsIntoTheNullDeviceNotAConsole) {
 TEST(StartCapturingErrors, GivesBackTheErrorLinesOfAHiddenChildAndItsExitCode) {
   const testing::RedirectedTemporaryFolder temporary;
   {
-    const CapturingProgram child = StartCapturingErrors(ChildCommand("errors 2 1"));
+    const CapturingProgram child = StartCapturingErrors(ChildCommand(L"errors 2 1"));
     ASSERT_TRUE(child.Started());
     ASSERT_EQ(WaitForSingleObject(child.Process(), 10000), WAIT_OBJECT_0);
     DWORD exitCode = 0;
@@ -113,7 +114,7 @@ TEST(StartCapturingErrors, GivesBackTheErrorLinesOfAHiddenChildAndItsExitCode) {
 }
 
 TEST(StartCapturingErrors, KeepsTheLastWholeLinesWithinItsBound) {
-  const CapturingProgram child = StartCapturingErrors(ChildCommand("errors 0 1000"));
+  const CapturingProgram child = StartCapturingErrors(ChildCommand(L"errors 0 1000"));
   ASSERT_TRUE(child.Started());
   ASSERT_EQ(WaitForSingleObject(child.Process(), 10000), WAIT_OBJECT_0);
   const std::wstring output = child.ErrorOutput();
@@ -129,7 +130,7 @@ TEST(StartCapturingErrors, KeepsTheLastWholeLinesWithinItsBound) {
 TEST(StartCapturingErrors, AMissingProgramIsNotStartedAndSaysWhy) {
   const TemporaryDirectory directory;
   const CapturingProgram missing =
-      StartCapturingErrors(CommandLine(directory.Inside("missing.exe"), "x"));
+      StartCapturingErrors(CommandLine(directory.Inside(L"missing.exe"), L"x"));
   EXPECT_FALSE(missing.Started());
   EXPECT_EQ(missing.StartError(), static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(missing.ErrorOutput(), L"");
@@ -145,16 +146,16 @@ TEST(RunProgram, ShowModesBecomeTheChildsShowCommandClampedToOneToSix) {
         Row{5, SW_SHOWNOACTIVATE}, Row{6, SW_MINIMIZE}, Row{0, SW_HIDE}, Row{-3, SW_HIDE},
         Row{7, SW_MINIMIZE}, Row{100, SW_MINIMIZE}}) {
     unsigned long given = 1000;
-    EXPECT_TRUE(RunProgram(ChildCommand("show"), true, row.mode, &given));
+    EXPECT_TRUE(RunProgram(ChildCommand(L"show"), true, row.mode, &given));
     EXPECT_EQ(given, row.showCommand) << "mode " << row.mode;
   }
   unsigned long byDefault = 1000;
-  EXPECT_TRUE(RunProgram(ChildCommand("show"), true, kShowNormal, &byDefault));
+  EXPECT_TRUE(RunProgram(ChildCommand(L"show"), true, kShowNormal, &byDefault));
   EXPECT_EQ(byDefault, static_cast<unsigned long>(SW_SHOWNORMAL));
 }
 
 // What the child started by the shell wrote, once it has written it (empty after 10 s).
-std::string AwaitReport(const std::string& path) {
+std::string AwaitReport(const std::wstring& path) {
   for (int tries = 0; tries < 500; ++tries) {
     const std::string report = ReadWholeFile(path);
     if (!report.empty()) return report;
@@ -171,11 +172,12 @@ TEST(OpenWithShell, OpensWithTheVerbParametersDirectoryAndShowCommand) {
   for (const Row row : {Row{kVerbOpen, kShowNoActivate, SW_SHOWNA},
                         Row{kVerbOpen, 0, SW_SHOWNORMAL}, Row{0, kShowMinimize, SW_MINIMIZE},
                         Row{kVerbOpen, 7, SW_SHOWNORMAL}, Row{kVerbOpen, kShowHidden, SW_HIDE}}) {
-    const std::string report =
-        directory.Inside("report" + std::to_string(row.verb) + "_" + std::to_string(row.mode));
-    OpenWithShell(row.verb, TestChildPath(), "report \"" + report + "\"", directory.Path(),
+    const std::wstring report =
+        directory.Inside(L"report" + std::to_wstring(row.verb) + L"_" + std::to_wstring(row.mode));
+    OpenWithShell(row.verb, TestChildPath(), L"report \"" + report + L"\"", directory.Path(),
                   row.mode);
-    EXPECT_EQ(AwaitReport(report), std::to_string(row.showCommand) + " " + directory.Path())
+    EXPECT_EQ(AwaitReport(report),
+              std::to_string(row.showCommand) + " " + WideToGbk(directory.Path()))
         << "verb " << row.verb << " mode " << row.mode;
   }
 }

@@ -97,20 +97,20 @@ TEST(AdministratorsOnlyDescriptor, RefusesAStandardUsersChangesAndAdmitsAdminist
 
 TEST(ProtectedFolder, ANameSomeoneMadeFirstIsRefused) {
   const TemporaryDirectory directory;
-  const std::wstring planted = GbkToWide(directory.Inside("planted"));
+  const std::wstring planted = directory.Inside(L"planted");
   ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
   EXPECT_FALSE(CreateProtectedFolder(planted));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  EXPECT_TRUE(CreateProtectedFolder(GbkToWide(directory.Inside("fresh"))));
+  EXPECT_TRUE(CreateProtectedFolder(directory.Inside(L"fresh")));
 }
 
 // The copy cannot be written or deleted until it has started, starts from a folder named with a
 // letter GBK lacks, and is marked for deletion at the next restart before its folder.
 TEST(ProtectedCopy, IsHeldUntilStartedFromAnyPathAndGoesAtRestartWithItsFolder) {
   const TemporaryDirectory directory;
-  const std::wstring parent = GbkToWide(directory.Path()) + L"\\Bj\u00f6rn\\";
+  const std::wstring parent = directory.Path() + L"\\Bj\u00f6rn\\";
   ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr));
-  const std::wstring source = GbkToWide(testing::TestChildPath());
+  const std::wstring source = testing::TestChildPath();
   ProtectedCopy copy = ProtectedCopy::Make(source, parent, L"child.exe");
   ASSERT_TRUE(copy.Valid());
   EXPECT_EQ(copy.Folder().rfind(parent + L"veltrane-", 0), 0u);
@@ -134,7 +134,7 @@ TEST(ProtectedCopy, IsHeldUntilStartedFromAnyPathAndGoesAtRestartWithItsFolder) 
 // under the old name before then stays.
 TEST(DeleteAtRestartUnderNewName, FreesTheNameAndMarksTheMovedFileBeforeItsFolder) {
   const TemporaryDirectory directory;
-  const std::wstring folder = GbkToWide(directory.Path());
+  const std::wstring folder = directory.Path();
   const std::wstring file = folder + L"\\uninstall.exe";
   ASSERT_TRUE(
       CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));

@@ -49,7 +49,7 @@ std::string OwnPathUtf8() {
 
 TEST(RunLog, WritesTheRunsFactsAndEventsAsStampedUtf8Lines) {
   const RedirectedTemporaryFolder temporary;
-  OpenRunLog("setup", "brisel", "1.0.0.0");
+  OpenRunLog("setup", L"brisel", "1.0.0.0");
   Log("安装目录 C:\\安装\\");
   LogFailure("archive write", ERROR_DISK_FULL);
   LogOutput("7z.exe", L"ERROR: Data Error : brisel\\startup.exe\r\n\r\nsecond\r\n");
@@ -81,17 +81,17 @@ TEST(RunLog, WritesTheRunsFactsAndEventsAsStampedUtf8Lines) {
 // of a file outside the folder, which a program of the user could plant there: it stays.
 TEST(RunLog, DeletesTheOldLogsOfItsKindBeyondTenButNoLink) {
   const RedirectedTemporaryFolder temporary;
-  ASSERT_TRUE(CreateDirectoryA(temporary.LogFolder().c_str(), nullptr));
-  const std::string outside = temporary.Directory().Inside("system-file");
+  ASSERT_TRUE(CreateDirectoryW(temporary.LogFolder().c_str(), nullptr));
+  const std::wstring outside = temporary.Directory().Inside(L"system-file");
   ASSERT_TRUE(WriteFile(outside, {ToBytes("kept")}));
-  const std::string link = temporary.LogFolder() + "\\setup-20200109-120000-7.log";
-  ASSERT_TRUE(CreateHardLinkA(link.c_str(), outside.c_str(), nullptr));
+  const std::wstring link = temporary.LogFolder() + L"\\setup-20200109-120000-7.log";
+  ASSERT_TRUE(CreateHardLinkW(link.c_str(), outside.c_str(), nullptr));
   for (int day = 10; day <= 20; ++day) {
     ASSERT_TRUE(WriteFile(
-        temporary.LogFolder() + "\\setup-202001" + std::to_string(day) + "-120000-7.log", {}));
+        temporary.LogFolder() + L"\\setup-202001" + std::to_wstring(day) + L"-120000-7.log", {}));
   }
-  ASSERT_TRUE(WriteFile(temporary.LogFolder() + "\\uninstall-20200101-000000-1.log", {}));
-  OpenRunLog("setup", "brisel", "1.0.0.0");
+  ASSERT_TRUE(WriteFile(temporary.LogFolder() + L"\\uninstall-20200101-000000-1.log", {}));
+  OpenRunLog("setup", L"brisel", "1.0.0.0");
   CloseRunLog(0);
   const std::vector<std::string> names = temporary.LogNames();
   ASSERT_EQ(names.size(), 12u);
@@ -106,7 +106,7 @@ TEST(RunLog, ACallerNeverWaitsForTheDisk) {
   const RedirectedTemporaryFolder temporary;
   const ScopedHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   HoldRunLogWritesForTesting(gate.Get());
-  OpenRunLog("setup", "brisel", "1.0.0.0");
+  OpenRunLog("setup", L"brisel", "1.0.0.0");
   const ScopedHandle logged(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread caller([&] {
     for (int line = 0; line < 100; ++line) Log("a line while the disk is slow");
@@ -125,16 +125,16 @@ TEST(RunLog, ACallerNeverWaitsForTheDisk) {
 TEST(RunLog, WithoutAWritableFolderEveryCallIsSilent) {
   const RedirectedTemporaryFolder temporary;
   ASSERT_TRUE(WriteFile(temporary.LogFolder(), {ToBytes("a file")}));
-  OpenRunLog("setup", "brisel", "1.0.0.0");
+  OpenRunLog("setup", L"brisel", "1.0.0.0");
   Log("text");
   LoggedStep("step").End(false, ERROR_ACCESS_DENIED);
   CloseRunLog(1);
   EXPECT_EQ(testing::ReadWholeFile(temporary.LogFolder()), "a file");
 
-  const std::string missing = temporary.Directory().Inside("missing");
-  SetEnvironmentVariableA("TMP", missing.c_str());
-  SetEnvironmentVariableA("TEMP", missing.c_str());
-  OpenRunLog("uninstall", "brisel", "1.0.0.0");
+  const std::wstring missing = temporary.Directory().Inside(L"missing");
+  SetEnvironmentVariableW(L"TMP", missing.c_str());
+  SetEnvironmentVariableW(L"TEMP", missing.c_str());
+  OpenRunLog("uninstall", L"brisel", "1.0.0.0");
   Log("text");
   CloseRunLog(1);
   EXPECT_FALSE(PathExists(missing));
@@ -166,7 +166,7 @@ TEST(RunLog, TakesOnlyAPlainFolderOfTheUserOrTheAdministratorsAndDeletesOnlyPlai
 
 TEST(LoggedStep, LogsItsStartThenItsResultDurationAndError) {
   const RedirectedTemporaryFolder temporary;
-  OpenRunLog("setup", "brisel", "1.0.0.0");
+  OpenRunLog("setup", L"brisel", "1.0.0.0");
   {
     const LoggedStep step("unpacking");
     Sleep(120);

@@ -13,10 +13,10 @@ namespace runtime::testing {
 
 TemporaryDirectory::TemporaryDirectory() {
   static int created = 0;
-  char temporary[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temporary);
-  path_ = std::string(temporary) + "veltrane_runtime_" + std::to_string(GetCurrentProcessId()) +
-          "_" + std::to_string(++created);
+  wchar_t temporary[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temporary);
+  path_ = std::wstring(temporary) + L"veltrane_runtime_" + std::to_wstring(GetCurrentProcessId()) +
+          L"_" + std::to_wstring(++created);
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
   std::filesystem::create_directories(path_, ignored);
@@ -40,9 +40,8 @@ std::wstring EnvironmentVariable(const wchar_t* name) {
 
 RedirectedTemporaryFolder::RedirectedTemporaryFolder()
     : tmp_(EnvironmentVariable(L"TMP")), temp_(EnvironmentVariable(L"TEMP")) {
-  const std::wstring path = std::filesystem::path(directory_.Path()).wstring();
-  SetEnvironmentVariableW(L"TMP", path.c_str());
-  SetEnvironmentVariableW(L"TEMP", path.c_str());
+  SetEnvironmentVariableW(L"TMP", directory_.Path().c_str());
+  SetEnvironmentVariableW(L"TEMP", directory_.Path().c_str());
 }
 
 RedirectedTemporaryFolder::~RedirectedTemporaryFolder() {
@@ -63,21 +62,22 @@ std::vector<std::string> RedirectedTemporaryFolder::LogNames() const {
 
 std::string RedirectedTemporaryFolder::OnlyLog() const {
   const std::vector<std::string> names = LogNames();
-  return names.size() == 1 ? ReadWholeFile(LogFolder() + "\\" + names.front()) : std::string();
+  return names.size() == 1 ? ReadWholeFile(std::filesystem::path(LogFolder()) / names.front())
+                           : std::string();
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
 }
 
-std::string TestChildPath() {
-  char own[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, own, MAX_PATH);
-  const std::string ownPath(own);
-  return ownPath.substr(0, ownPath.rfind('\\') + 1) + "runtime_test_child.exe";
+std::wstring TestChildPath() {
+  wchar_t own[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, own, MAX_PATH);
+  const std::wstring ownPath(own);
+  return ownPath.substr(0, ownPath.rfind(L'\\') + 1) + L"runtime_test_child.exe";
 }
 
 }  // namespace runtime::testing

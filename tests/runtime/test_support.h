@@ -1,7 +1,9 @@
 #pragma once
 // Shared pieces of the runtime's tests under Wine.
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace runtime::testing {
@@ -15,12 +17,14 @@ class TemporaryDirectory {
   ~TemporaryDirectory();
 
   // The directory's path, without a trailing backslash.
-  [[nodiscard]] const std::string& Path() const { return path_; }
+  [[nodiscard]] const std::wstring& Path() const { return path_; }
   // The path of a name inside the directory.
-  [[nodiscard]] std::string Inside(const std::string& name) const { return path_ + "\\" + name; }
+  [[nodiscard]] std::wstring Inside(std::wstring_view name) const {
+    return path_ + L"\\" + std::wstring(name);
+  }
 
  private:
-  std::string path_;
+  std::wstring path_;
 };
 
 // The temporary folder (TMP and TEMP) moved to a fresh directory for its lifetime, where a run's
@@ -34,7 +38,7 @@ class RedirectedTemporaryFolder {
 
   [[nodiscard]] const TemporaryDirectory& Directory() const { return directory_; }
   // The log folder's path.
-  [[nodiscard]] std::string LogFolder() const { return directory_.Inside("Veltrane"); }
+  [[nodiscard]] std::wstring LogFolder() const { return directory_.Inside(L"Veltrane"); }
   // The names in the log folder, sorted.
   [[nodiscard]] std::vector<std::string> LogNames() const;
   // The content of the only file in the log folder; empty when there is not exactly one.
@@ -46,9 +50,9 @@ class RedirectedTemporaryFolder {
 };
 
 // The whole content of a file, or empty when it cannot be read.
-[[nodiscard]] std::string ReadWholeFile(const std::string& path);
+[[nodiscard]] std::string ReadWholeFile(const std::filesystem::path& path);
 
 // The path of the test helper program that lies beside the test program.
-[[nodiscard]] std::string TestChildPath();
+[[nodiscard]] std::wstring TestChildPath();
 
 }  // namespace runtime::testing

@@ -63,10 +63,8 @@ class PayloadFolderTest : public testing::Test {
     fs::remove_all(folder_, ignored);
   }
 
-  // The installer's archive path in this folder, as the GBK text write file takes.
-  [[nodiscard]] std::string ArchiveText() const {
-    return runtime::WideToGbk((folder_ / L"brisel.7z").wstring());
-  }
+  // The installer's archive path in this folder.
+  [[nodiscard]] std::wstring ArchiveText() const { return (folder_ / L"brisel.7z").wstring(); }
 
   // Writes the payload as the installer does and unpacks it with dist\lib\7z.exe into the folder.
   void WriteAndUnpack() const {
