@@ -16,6 +16,10 @@ int ShowError(const char* message, int style) {
   return runtime::ShowMessageBox(message, style, "Error");
 }
 
+void AskToStartProgramFromDesktop() {
+  (void)runtime::ShowMessageBox(kStartProgramYourself, MB_ICONINFORMATION, kInstallerCaption);
+}
+
 bool AskToRetryWhileProgramRuns() {
   return ShowError(kProgramRunning, kProgramRunningStyle) == runtime::kPressedRetry;
 }

@@ -24,12 +24,21 @@ inline constexpr char kInstallerDamaged[] = "安装程序已损坏，请重新�
 // The installer's own file cannot be read: its medium fails (a dropped share, a pulled stick).
 inline constexpr char kInstallerUnreadable[] = "无法读取安装程序，请将它复制到本机磁盘后再运行。";
 
+// The program was not started for the user (the installer runs elevated, or the desktop's shell
+// did not answer): they start it themselves, from its shortcut.
+inline constexpr char kStartProgramYourself[] = "安装已完成。请从桌面或“开始”菜单启动 brisel。";
+// The caption of a box that tells rather than warns: the installer's name, as Windows' own boxes.
+inline constexpr char kInstallerCaption[] = "Veltrane installer";
+
 // Error icon with OK (failures); with OK and Cancel (the reinstall question).
 inline constexpr int kErrorStyle = MB_ICONERROR;
 inline constexpr int kQuestionStyle = MB_ICONERROR | MB_OKCANCEL;
 
 // Shows a message box with the caption "Error" owned by the main window; the button code.
 int ShowError(const char* message, int style = kErrorStyle);
+
+// Tells the user, in an information box with OK, to start brisel from the desktop or Start.
+void AskToStartProgramFromDesktop();
 
 // Tells the user that brisel runs (kProgramRunning): true when they ask to try again.
 [[nodiscard]] bool AskToRetryWhileProgramRuns();

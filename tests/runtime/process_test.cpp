@@ -173,11 +173,17 @@ TEST(OpenWithShell, OpensWithTheVerbParametersDirectoryAndShowCommand) {
                         Row{kVerbOpen, 7, SW_SHOWNORMAL}, Row{kVerbOpen, kShowHidden, SW_HIDE}}) {
     const std::string report =
         directory.Inside("report" + std::to_string(row.verb) + "_" + std::to_string(row.mode));
-    OpenWithShell(row.verb, TestChildPath(), "report \"" + report + "\"", directory.Path(),
-                  row.mode);
+    EXPECT_TRUE(OpenWithShell(row.verb, TestChildPath(), "report \"" + report + "\"",
+                              directory.Path(), row.mode));
     EXPECT_EQ(AwaitReport(report), std::to_string(row.showCommand) + " " + directory.Path())
         << "verb " << row.verb << " mode " << row.mode;
   }
+}
+
+TEST(OpenWithShell, AFileThatCannotBeOpenedIsReportedWithItsReason) {
+  const TemporaryDirectory directory;
+  EXPECT_FALSE(OpenWithShell(kVerbOpen, directory.Inside("missing.exe")));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // Wine's shell works without COM; Windows' shell extensions in the folder dialog do not. What the
