@@ -24,6 +24,9 @@ inline constexpr char kInstallerDamaged[] = "安装程序已损坏，请重新�
 // The installer's own file cannot be read: its medium fails (a dropped share, a pulled stick).
 inline constexpr char kInstallerUnreadable[] = "无法读取安装程序，请将它复制到本机磁盘后再运行。";
 
+// lib\7z.exe is not the extractor the build shipped, or cannot be read: it is never run.
+inline constexpr char kExtractorReplaced[] =
+    "安装程序的解压组件 lib\\7z.exe 已损坏或被替换，请重新下载完整的安装包后再安装。";
 // The program was not started for the user (the installer runs elevated, or the desktop's shell
 // did not answer): they start it themselves, from its shortcut.
 inline constexpr char kStartProgramYourself[] = "安装已完成。请从桌面或“开始”菜单启动 brisel。";

@@ -84,11 +84,11 @@ constexpr DWORD kProbeMilliseconds = 100;
 // Runs the extractor's command line hidden and waits for it, counting in `progress` the bytes it
 // has unpacked into `root`; true when it ran and ended with exit code 0. Logs its start, its exit
 // code and what it wrote to its error output.
-bool RunExtractor(const std::string& commandLine, const std::string& root,
-                  runtime::Progress& progress) {
+bool RunExtractor(const CheckedExtractor& checked, const std::string& commandLine,
+                  const std::string& root, runtime::Progress& progress) {
   runtime::Log("extractor command line: " + commandLine);
   const runtime::LoggedStep start("extractor start");
-  const runtime::CapturingProgram extractor = runtime::StartCapturingErrors(commandLine);
+  const runtime::CapturingProgram extractor = checked.Start(commandLine);
   start.End(extractor.Started(), extractor.StartError());
   if (!extractor.Started()) return false;
   const runtime::LoggedStep unpacking("unpacking");
@@ -108,8 +108,8 @@ bool RunExtractor(const std::string& commandLine, const std::string& root,
 
 }  // namespace
 
-UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& commandLine,
-                            const std::string& root) {
+UnpackReport WriteAndUnpack(const std::string& archivePath, const CheckedExtractor& extractor,
+                            const std::string& commandLine, const std::string& root) {
   runtime::Progress progress;
   ui::SetProgress(0, runtime::PayloadArchive().size());
   ui::ShowLook(ui::Look::Writing);
@@ -131,7 +131,7 @@ UnpackReport WriteAndUnpack(const std::string& archivePath, const std::string& c
   ui::SetProgress(0, total);
   ui::ShowLook(ui::Look::Unpacking);
   bool unpacked = false;
-  const auto unpack = [&] { unpacked = RunExtractor(commandLine, root, progress); };
+  const auto unpack = [&] { unpacked = RunExtractor(extractor, commandLine, root, progress); };
   ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, unpack);
   if (!unpacked) return {UnpackResult::UnpackFailed};
   ui::SetProgress(total, total);
