@@ -18,6 +18,8 @@ namespace {
 constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 constexpr wchar_t kRoot[] = L"C:\\Quorvale";
 constexpr wchar_t kDamaged[] = L"安装程序已损坏，请重新下载后再安装。";
+constexpr wchar_t kExtractorReplaced[] =
+    L"安装程序的解压组件 lib\\7z.exe 已损坏或被替换，请重新下载完整的安装包后再安装。";
 constexpr DWORD kDamagedExitCode = 1;
 constexpr DWORD kBoxTimeout = 20000;
 // The payload record's head: its marker, then the archive's length.
@@ -111,11 +113,11 @@ Installation CurrentInstallation() {
 class DamagedInstallerTest : public InstallerTest {
  protected:
   // Answers the damage message, which must be the only way on, and checks the exit code.
-  void ExpectDamageToldAndExit() {
+  void ExpectDamageToldAndExit(const wchar_t* message = kDamaged) {
     const auto box = ErrorBox(kBoxTimeout);
     ASSERT_TRUE(box) << "the damage is told";
     EXPECT_EQ(box->caption, L"Error");
-    EXPECT_EQ(box->text, kDamaged);
+    EXPECT_EQ(box->text, message);
     EXPECT_EQ(box->buttonIds, std::vector<int>{IDOK});
     driver::PressButton(*box, IDOK);
     EXPECT_EQ(installer_.WaitForExit(), std::optional<DWORD>(kDamagedExitCode));
@@ -155,6 +157,34 @@ TEST_F(DamagedInstallerTest, InstallClickTouchesNeitherTheRootNorTheRecord) {
   EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
   EXPECT_FALSE(RecordKeyExists());
   EXPECT_FALSE(AppsEntryExists());
+}
+
+// The shipped installer with another program put in place of its lib\7z.exe (the stand-in, which
+// would unpack nothing and exit 0): refused at the install click and at the reinstall question's
+// OK, before anything is removed or written.
+TEST_F(DamagedInstallerTest, AReplacedExtractorIsRefusedBeforeAnythingIsTouched) {
+  SHCreateDirectoryExW(nullptr, L"C:\\Quorvale\\brisel", nullptr);
+  WriteBytes(L"C:\\Quorvale\\brisel\\brisel.exe", Bytes("old"));
+  LayOut(kSetup, Extractor::Replaced);
+  Launch();
+  driver::Click(ControlOf(ui::Control::按钮_安装));
+  ExpectDamageToldAndExit(kExtractorReplaced);
+  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\brisel\\brisel.exe"), Bytes("old"));
+  EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
+  EXPECT_FALSE(RecordKeyExists());
+  EXPECT_FALSE(Exists(directory_ + L"\\lib\\commandline.txt")) << "the stand-in never ran";
+
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  ClickInstall();
+  ASSERT_EQ(Look(), kDoneLook);
+  installer_ = driver::Process();
+  const Installation before = CurrentInstallation();
+  LayOut(kSetup, Extractor::Replaced);
+  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
+  ExpectDamageToldAndExit(kExtractorReplaced);
+  EXPECT_TRUE(CurrentInstallation() == before) << "files, record, path.dat and Apps entry stay";
+  EXPECT_FALSE(Exists(directory_ + L"\\lib\\commandline.txt")) << "the stand-in never ran";
 }
 
 }  // namespace
