@@ -34,6 +34,7 @@ struct Cng {
   }
 };
 
+// Bound once, by one thread at a time (a step's worker while the window's thread waits for it).
 const Cng& BoundCng() {
   static const SystemLibrary library(L"bcrypt.dll");
   static const Cng cng{
