@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/completion.h"
+#include "app/extractor_check.h"
 #include "app/handlers.h"
 #include "app/install_record.h"
 #include "app/install_root.h"
@@ -120,10 +121,10 @@ class Installation {
            removal.result != fs::WholeRemoval::kInUse;
   }
 
-  // Writes the archive and has the extractor unpack it; false after a failure's clean-up.
-  [[nodiscard]] bool Unpack() {
+  // Writes the archive and has `extractor` unpack it; false after a failure's clean-up.
+  [[nodiscard]] bool Unpack(const app::CheckedExtractor& extractor) {
     const app::UnpackReport unpacked = app::WriteAndUnpack(
-        texts_.archivePath, app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_);
+        texts_.archivePath, extractor, app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_);
     switch (unpacked.result) {
       case app::UnpackResult::ReadFailed:
         Fail(nullptr);
@@ -228,10 +229,12 @@ void InstallProduct() {
   const bool desktopShortcut = ui::IsChecked(Control::选择框1);
   // One Preparing look from the payload's check to the old folder's removal.
   const int removalFrom = RequireIntactPayload();
+  // Held from before anything is written until the extractor has started.
+  const app::CheckedExtractor extractor = app::RequireTrustedExtractor();
   Installation installation;
   app::InstallRoot() = installation.Root();
   if (installation.Recordable() && installation.HasRoom() && installation.MakeRoot() &&
-      installation.RemoveOldFolder(removalFrom) && installation.Unpack()) {
+      installation.RemoveOldFolder(removalFrom) && installation.Unpack(extractor)) {
     installation.Finish(desktopShortcut);
   }
 }

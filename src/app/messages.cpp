@@ -20,6 +20,10 @@ bool AskToCancelInstallation() {
   return ShowError(kCancelQuestion, kQuestionStyle) == runtime::kPressedOk;
 }
 
+void AskToStartProgramFromDesktop() {
+  (void)runtime::ShowMessageBox(kStartProgramYourself, MB_ICONINFORMATION, kInstallerCaption);
+}
+
 bool AskToRetryWhileProgramRuns() {
   return ShowError(kProgramRunning, kProgramRunningStyle) == runtime::kPressedRetry;
 }

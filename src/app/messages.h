@@ -30,6 +30,14 @@ inline constexpr char kInstallerUnreadable[] = "无法读取安装程序，请�
 
 // Asked when the window is closed while the archive is written or unpacked.
 inline constexpr char kCancelQuestion[] = "确定要取消安装吗？本次安装已写入的文件将被删除。";
+// lib\7z.exe is not the extractor the build shipped, or cannot be read: it is never run.
+inline constexpr char kExtractorReplaced[] =
+    "安装程序的解压组件 lib\\7z.exe 已损坏或被替换，请重新下载完整的安装包后再安装。";
+// The program was not started for the user (the installer runs elevated, or the desktop's shell
+// did not answer): they start it themselves, from its shortcut.
+inline constexpr char kStartProgramYourself[] = "安装已完成。请从桌面或“开始”菜单启动 brisel。";
+// The caption of a box that tells rather than warns: the installer's name, as Windows' own boxes.
+inline constexpr char kInstallerCaption[] = "Veltrane installer";
 
 // Error icon with OK (failures); with OK and Cancel (the reinstall and the cancel question).
 inline constexpr int kErrorStyle = MB_ICONERROR;
@@ -40,6 +48,9 @@ int ShowError(const char* message, int style = kErrorStyle);
 
 // Asks whether to cancel the installation (kCancelQuestion): true when the user answers OK.
 [[nodiscard]] bool AskToCancelInstallation();
+
+// Tells the user, in an information box with OK, to start brisel from the desktop or Start.
+void AskToStartProgramFromDesktop();
 
 // Tells the user that brisel runs (kProgramRunning): true when they ask to try again.
 [[nodiscard]] bool AskToRetryWhileProgramRuns();

@@ -43,10 +43,13 @@ void ChooseInstallPath(int, int, int) {
 void LaunchAndExit() {
   const std::wstring program = ui::GetEditText(ui::Control::编辑框1);
   runtime::Log(L"start of the program " + program);
-  (void)app::LaunchAsDesktopUser(program);
-  // A step like any other: the window stays live, and nothing pressed meanwhile starts a second
-  // launch or a folder dialog.
-  ui::RunWhileLive(ui::MainWindow(), {}, nullptr, kLaunchGraceMilliseconds);
+  if (app::LaunchAsDesktopUser(program) == app::LaunchWay::kLeftToUser) {
+    app::AskToStartProgramFromDesktop();
+  } else {
+    // A step like any other: the window stays live, and nothing pressed meanwhile starts a second
+    // launch or a folder dialog.
+    ui::RunWhileLive(ui::MainWindow(), {}, nullptr, kLaunchGraceMilliseconds);
+  }
   runtime::CloseRunLog(0);
   // Ends outright: no further event handling and no exit clean-up.
   const runtime::ScopedHandle self(OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId()));

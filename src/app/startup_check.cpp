@@ -2,6 +2,7 @@
 // whether to install again.
 #include <cstdlib>
 
+#include "app/extractor_check.h"
 #include "app/handlers.h"
 #include "app/install_record.h"
 #include "app/messages.h"
@@ -93,6 +94,8 @@ void StartupCheck() {
   ui::SetChecked(ui::Control::选择框1, HasDesktopShortcutInto(oldRoot));
   // The bar shows the payload's check, then the old folder's removal.
   const int removalFrom = RequireIntactPayload();
+  // An extractor that is not the shipped one would leave the user with no installation at all.
+  (void)RequireTrustedExtractor();
   // The program folder goes as a whole before anything else, or nothing does: while brisel runs,
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:

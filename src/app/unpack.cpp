@@ -94,11 +94,12 @@ void AskToCancel(void* cancelled) {
 // has unpacked into `root`; true when it ran and ended with exit code 0. Once `cancelled` is set,
 // ends it and waits until it has ended, its files closed. Logs its start, its exit code and what
 // it wrote to its error output.
-bool RunExtractor(const std::wstring& commandLine, const std::wstring& root,
-                  runtime::Progress& progress, const std::atomic<bool>& cancelled) {
+bool RunExtractor(const CheckedExtractor& checked, const std::wstring& commandLine,
+                  const std::wstring& root, runtime::Progress& progress,
+                  const std::atomic<bool>& cancelled) {
   runtime::Log(L"extractor command line: " + commandLine);
   const runtime::LoggedStep start("extractor start");
-  const runtime::CapturingProgram extractor = runtime::StartCapturingErrors(commandLine);
+  const runtime::CapturingProgram extractor = checked.Start(commandLine);
   start.End(extractor.Started(), extractor.StartError());
   if (!extractor.Started()) return false;
   const runtime::LoggedStep unpacking("unpacking");
@@ -124,8 +125,8 @@ bool RunExtractor(const std::wstring& commandLine, const std::wstring& root,
 
 }  // namespace
 
-UnpackReport WriteAndUnpack(const std::wstring& archivePath, const std::wstring& commandLine,
-                            const std::wstring& root) {
+UnpackReport WriteAndUnpack(const std::wstring& archivePath, const CheckedExtractor& extractor,
+                            const std::wstring& commandLine, const std::wstring& root) {
   runtime::Progress progress;
   std::atomic<bool> cancelled{false};
   const ui::OnClose askToCancel{&AskToCancel, &cancelled};
@@ -151,7 +152,9 @@ UnpackReport WriteAndUnpack(const std::wstring& archivePath, const std::wstring&
   ui::SetProgress(0, total);
   ui::ShowLook(ui::Look::Unpacking);
   bool unpacked = false;
-  const auto unpack = [&] { unpacked = RunExtractor(commandLine, root, progress, cancelled); };
+  const auto unpack = [&] {
+    unpacked = RunExtractor(extractor, commandLine, root, progress, cancelled);
+  };
   ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, unpack, askToCancel);
   if (cancelled.load(std::memory_order_relaxed)) return {UnpackResult::Cancelled};
   if (!unpacked) return {UnpackResult::UnpackFailed};

@@ -73,9 +73,11 @@ ScopedHandle OpenInheritableTemporaryFile() {
 
 // The start RunProgram, StartProgram and StartCapturingErrors make, a hidden one with
 // `errorOutput` (when valid) as the child's standard error; the process's handle, or an invalid
-// one with the Win32 error code in `startError` (when given).
+// one with the Win32 error code in `startError` (when given). A non-null `applicationName` is the
+// program started.
 ScopedHandle Start(const std::wstring& commandLine, int showMode, const ProcessApi& api,
-                   HANDLE errorOutput = nullptr, unsigned long* startError = nullptr) {
+                   HANDLE errorOutput = nullptr, unsigned long* startError = nullptr,
+                   const wchar_t* applicationName = nullptr) {
   const int mode = std::clamp(showMode, kShowHidden, kShowMinimize);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -111,8 +113,8 @@ ScopedHandle Start(const std::wstring& commandLine, int showMode, const ProcessA
   // the command line, which is why the text is a buffer of its own.
   std::wstring mutableCommandLine = commandLine;
   PROCESS_INFORMATION started{};
-  if (!api.createProcess(nullptr, mutableCommandLine.data(), nullptr, nullptr, inherit, flags,
-                         nullptr, nullptr, &startup.StartupInfo, &started)) {
+  if (!api.createProcess(applicationName, mutableCommandLine.data(), nullptr, nullptr, inherit,
+                         flags, nullptr, nullptr, &startup.StartupInfo, &started)) {
     // Read before the handles above are closed, which may set it anew.
     if (startError != nullptr) *startError = GetLastError();
     return {};
@@ -150,11 +152,13 @@ std::wstring CapturingProgram::ErrorOutput() const {
   return output;
 }
 
-CapturingProgram StartCapturingErrors(const std::wstring& commandLine) {
+CapturingProgram StartCapturingErrors(const std::wstring& commandLine,
+                                      const std::wstring& applicationName) {
   ScopedHandle errorOutput = OpenInheritableTemporaryFile();
   unsigned long startError = ERROR_SUCCESS;
   ScopedHandle process =
-      Start(commandLine, kShowHidden, ProcessApi{}, errorOutput.Get(), &startError);
+      Start(commandLine, kShowHidden, ProcessApi{}, errorOutput.Get(), &startError,
+            applicationName.empty() ? nullptr : applicationName.c_str());
   return CapturingProgram(std::move(process), std::move(errorOutput), startError);
 }
 

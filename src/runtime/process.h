@@ -48,8 +48,10 @@ class CapturingProgram {
 
 // Starts the command line hidden as StartProgram does, but with a temporary file as the
 // program's standard error (its input and output stay the null device). Where no temporary file
-// can be made it starts as StartProgram would, with nothing to capture.
-[[nodiscard]] CapturingProgram StartCapturingErrors(const std::wstring& commandLine);
+// can be made it starts as StartProgram would, with nothing to capture. A non-empty
+// `applicationName` is the program started, whatever the command line's first word names.
+[[nodiscard]] CapturingProgram StartCapturingErrors(const std::wstring& commandLine,
+                                                    const std::wstring& applicationName = {});
 
 // Starts the wide command line hidden in `directory`, the one handle `inherited` (made
 // inheritable by the caller) passed on and no other: the process's handle, or an invalid one.

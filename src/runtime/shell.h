@@ -16,8 +16,10 @@ inline constexpr int kVerbEdit = 1, kVerbExplore = 2, kVerbFind = 3, kVerbOpen =
 void EnterShellApartment();
 
 // Hands the file to the shell with the verb, parameters and working directory (empty: none) and
-// the show mode (0 or any value outside 1..6: normal). Failures are not reported.
-void OpenWithShell(int verb, const std::wstring& file, const std::wstring& parameters = {},
-                   const std::wstring& directory = {}, int showMode = 0);
+// the show mode (0 or any value outside 1..6: normal). True when the shell opened it; false, with
+// the reason as the thread's last error, when it could not.
+[[nodiscard]] bool OpenWithShell(int verb, const std::wstring& file,
+                                 const std::wstring& parameters = {},
+                                 const std::wstring& directory = {}, int showMode = 0);
 
 }  // namespace runtime

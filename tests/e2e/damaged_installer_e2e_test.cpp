@@ -1,5 +1,5 @@
-// A copy of the installer damaged after the build (a bad download, a failing disk): it says so
-// and leaves an earlier installation exactly as it was.
+// A copy of the installer damaged after the build (a bad download, a failing disk), or its
+// extractor replaced: it says so and leaves an earlier installation exactly as it was.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,6 +18,8 @@ namespace {
 constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 constexpr wchar_t kRoot[] = L"C:\\Quorvale";
 constexpr wchar_t kDamaged[] = L"安装程序已损坏，请重新下载后再安装。";
+constexpr wchar_t kExtractorReplaced[] =
+    L"安装程序的解压组件 lib\\7z.exe 已损坏或被替换，请重新下载完整的安装包后再安装。";
 constexpr DWORD kDamagedExitCode = 1;
 constexpr DWORD kBoxTimeout = 20000;
 // The payload record's head: its marker, then the archive's length.
@@ -108,17 +110,34 @@ Installation CurrentInstallation() {
   return installation;
 }
 
+// How a copy is damaged, and what it says: a payload bit flipped, or the shipped installer with
+// another program (the stand-in, which would unpack nothing and exit 0) in place of lib\7z.exe.
+struct Damage {
+  Extractor extractor;
+  bool flipPayloadBit;
+  const wchar_t* message;
+};
+constexpr Damage kDamages[] = {{Extractor::Real, true, kDamaged},
+                               {Extractor::Replaced, false, kExtractorReplaced}};
+
 class DamagedInstallerTest : public InstallerTest {
  protected:
-  // Answers the damage message, which must be the only way on, and checks the exit code.
-  void ExpectDamageToldAndExit() {
+  void LayOutDamaged(const Damage& damage) {
+    LayOut(kSetup, damage.extractor);
+    if (damage.flipPayloadBit) FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe");
+  }
+
+  // Answers the damage message, which must be the only way on, and checks the exit code and that
+  // no extractor ran.
+  void ExpectDamageToldAndExit(const Damage& damage) {
     const auto box = ErrorBox(kBoxTimeout);
     ASSERT_TRUE(box) << "the damage is told";
     EXPECT_EQ(box->caption, L"Error");
-    EXPECT_EQ(box->text, kDamaged);
+    EXPECT_EQ(box->text, damage.message);
     EXPECT_EQ(box->buttonIds, std::vector<int>{IDOK});
     driver::PressButton(*box, IDOK);
     EXPECT_EQ(installer_.WaitForExit(), std::optional<DWORD>(kDamagedExitCode));
+    EXPECT_FALSE(Exists(directory_ + L"\\lib\\commandline.txt")) << "the stand-in never ran";
   }
 };
 
@@ -134,27 +153,31 @@ TEST_F(DamagedInstallerTest, OkOnTheReinstallQuestionLeavesTheInstallationAsItWa
   ASSERT_FALSE(before.appsEntry.empty());
   ASSERT_TRUE(before.pathRecord);
 
-  LayOut(kSetup, Extractor::Real);
-  ASSERT_NO_FATAL_FAILURE(FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe"));
-  ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
-  ExpectDamageToldAndExit();
-  EXPECT_TRUE(CurrentInstallation() == before) << "files, record, path.dat and Apps entry stay";
-  EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
+  for (const Damage& damage : kDamages) {
+    SCOPED_TRACE(testing::Message() << damage.message);
+    ASSERT_NO_FATAL_FAILURE(LayOutDamaged(damage));
+    ASSERT_NO_FATAL_FAILURE(LaunchAndConfirmReinstall());
+    ExpectDamageToldAndExit(damage);
+    EXPECT_TRUE(CurrentInstallation() == before) << "files, record, path.dat and Apps entry stay";
+    EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
+  }
 }
 
 TEST_F(DamagedInstallerTest, InstallClickTouchesNeitherTheRootNorTheRecord) {
   // A program folder without a record: an install would remove it first.
   SHCreateDirectoryExW(nullptr, L"C:\\Quorvale\\brisel", nullptr);
   WriteBytes(L"C:\\Quorvale\\brisel\\brisel.exe", Bytes("old"));
-  LayOut(kSetup, Extractor::Real);
-  ASSERT_NO_FATAL_FAILURE(FlipPayloadBit(directory_ + L"\\VeltraneSetup.exe"));
-  Launch();
-  driver::Click(ControlOf(ui::Control::按钮_安装));
-  ExpectDamageToldAndExit();
-  EXPECT_EQ(FileBytes(L"C:\\Quorvale\\brisel\\brisel.exe"), Bytes("old"));
-  EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
-  EXPECT_FALSE(RecordKeyExists());
-  EXPECT_FALSE(AppsEntryExists());
+  for (const Damage& damage : kDamages) {
+    SCOPED_TRACE(testing::Message() << damage.message);
+    ASSERT_NO_FATAL_FAILURE(LayOutDamaged(damage));
+    Launch();
+    driver::Click(ControlOf(ui::Control::按钮_安装));
+    ExpectDamageToldAndExit(damage);
+    EXPECT_EQ(FileBytes(L"C:\\Quorvale\\brisel\\brisel.exe"), Bytes("old"));
+    EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z"));
+    EXPECT_FALSE(RecordKeyExists());
+    EXPECT_FALSE(AppsEntryExists());
+  }
 }
 
 }  // namespace

@@ -150,21 +150,25 @@ void InstallerTest::LayOut(const std::wstring& directory, Extractor extractor,
   directory_ = directory;
   RemoveTree(directory);
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, (directory + L"\\lib").c_str(), nullptr), ERROR_SUCCESS);
-  const std::wstring dist = driver::DistDirectory();
+  const std::wstring dist = extractor == Extractor::StandIn ? BuildDirectory() + L"\\standin-dist"
+                                                            : driver::DistDirectory();
   ASSERT_TRUE(CopyFileW((dist + L"\\VeltraneSetup.exe").c_str(),
                         (directory + L"\\VeltraneSetup.exe").c_str(), FALSE));
   const std::wstring extractorPath = directory + L"\\lib\\7z.exe";
   switch (extractor) {
     case Extractor::Real:
+    case Extractor::StandIn:
       ASSERT_TRUE(CopyFileW((dist + L"\\lib\\7z.exe").c_str(), extractorPath.c_str(), FALSE));
       break;
-    case Extractor::StandIn:
+    case Extractor::Replaced:
       ASSERT_TRUE(CopyFileW((BuildDirectory() + L"\\standin_extractor.exe").c_str(),
                             extractorPath.c_str(), FALSE));
-      WriteBytes(directory + L"\\lib\\exitcode.txt", Bytes(std::to_string(standInExitCode)));
       break;
     case Extractor::Missing:
       break;
+  }
+  if (extractor == Extractor::StandIn || extractor == Extractor::Replaced) {
+    WriteBytes(directory + L"\\lib\\exitcode.txt", Bytes(std::to_string(standInExitCode)));
   }
 }
 

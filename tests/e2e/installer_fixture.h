@@ -15,7 +15,10 @@
 
 namespace e2e {
 
-enum class Extractor { Real, StandIn, Missing };
+// The shipped installer with its own extractor; an installer built around the stand-in, with it;
+// the shipped installer with no extractor; the shipped installer with the stand-in put in place of
+// its extractor.
+enum class Extractor { Real, StandIn, Missing, Replaced };
 
 struct RegistryData {
   DWORD type = 0;

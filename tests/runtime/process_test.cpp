@@ -174,12 +174,18 @@ TEST(OpenWithShell, OpensWithTheVerbParametersDirectoryAndShowCommand) {
                         Row{kVerbOpen, 7, SW_SHOWNORMAL}, Row{kVerbOpen, kShowHidden, SW_HIDE}}) {
     const std::wstring report =
         directory.Inside(L"report" + std::to_wstring(row.verb) + L"_" + std::to_wstring(row.mode));
-    OpenWithShell(row.verb, TestChildPath(), L"report \"" + report + L"\"", directory.Path(),
-                  row.mode);
+    EXPECT_TRUE(OpenWithShell(row.verb, TestChildPath(), L"report \"" + report + L"\"",
+                              directory.Path(), row.mode));
     EXPECT_EQ(AwaitReport(report),
               std::to_string(row.showCommand) + " " + WideToGbk(directory.Path()))
         << "verb " << row.verb << " mode " << row.mode;
   }
+}
+
+TEST(OpenWithShell, AFileThatCannotBeOpenedIsReportedWithItsReason) {
+  const TemporaryDirectory directory;
+  EXPECT_FALSE(OpenWithShell(kVerbOpen, directory.Inside(L"missing.exe")));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // Wine's shell works without COM; Windows' shell extensions in the folder dialog do not. What the
