@@ -325,6 +325,20 @@ void ShowInstallation(HWND window) {
 bool FinishAndOpen(HWND window, driver::Process& installer) {
   Say(L"Clicking 安装完成并打开");
   driver::Click(ControlOf(window, Control::按钮_安装完成));
+  // Where the desktop's shell does not answer (Wine's explorer on a loaded machine can fail), the
+  // installer, which runs elevated, starts nothing itself and asks the user to start brisel.
+  bool asked = false;
+  (void)driver::WaitUntil(
+      [&] {
+        if (installer.WaitForExit(0)) return true;
+        if (auto box = driver::WaitForMessageBox(installer.Id(), 0)) {
+          Say(L"Message: \"" + box->text + L"\"");
+          driver::PressButton(*box, IDOK);
+          asked = true;
+        }
+        return asked;
+      },
+      20000);
   const auto code = installer.WaitForExit(15000);
   Say(code ? L"The installer ended with exit code " + std::to_wstring(*code)
            : std::wstring(L"The installer did not end"));
