@@ -160,7 +160,7 @@ class Installation {
       const bool written = !place.path.empty() && fs::CreateDirectoryPath(place.folder) &&
                            runtime::WriteFile(place.path, {app::UninstallerProgram()});
       uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
-      if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
+      if (fs::FileExists(texts_.archivePath)) fs::RemoveLargeFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
@@ -204,7 +204,7 @@ class Installation {
     runtime::Log("clean-up of what this run wrote");
     const auto takeBack = [&] {
       if (fs::FileExists(texts_.archivePath)) {
-        fs::RemoveFile(texts_.archivePath);
+        fs::RemoveLargeFile(texts_.archivePath);
         LogTakenBack(texts_.archivePath, !fs::FileExists(texts_.archivePath));
       }
       if (fs::DirectoryExists(texts_.oldFolder)) {

@@ -14,6 +14,13 @@ namespace fs {
 [[nodiscard]] bool DeleteTreeForTesting(const std::wstring& path, DirectoryEnteredHook entered,
                                         const runtime::FileApi& api);
 
+// The most bytes one call of RemoveLargeFile frees: about 10 ms of Wine's server on a 2-core
+// machine, which deleted a 957 MB archive in 150 ms.
+inline constexpr std::uint64_t kFreedPerCall = std::uint64_t{64} << 20;
+
+// RemoveLargeFile, making its file calls through `api`.
+void RemoveLargeFileForTesting(const std::wstring& path, const runtime::FileApi& api);
+
 // TreeSize, making its file calls through `api`.
 [[nodiscard]] std::uint64_t TreeSizeForTesting(const std::wstring& path,
                                                const runtime::FileApi& api);
