@@ -174,9 +174,15 @@ class Installation {
                                          programBytes);
         },
         [&] {
+          // Its move into place is written through to the disk, which may still be writing back
+          // the gigabyte just unpacked: a step of its own.
+          bool written = false;
+          const auto write = [&] {
+            written = fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
+          };
           const runtime::LoggedStep pathRecord("path.dat");
-          pathRecord.End(
-              fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
+          ui::RunWhileLive(ui::MainWindow(), {}, write);
+          pathRecord.End(written);
         },
         [] { ui::ShowLook(ui::Look::Done); }, [] { app::ShowError(app::kRegistryFailed); });
     for (const app::ShortcutFailure& failure : shortcuts) {

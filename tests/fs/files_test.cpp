@@ -321,10 +321,10 @@ TEST_F(ChinesePaths, WorkInRemoveFile) {
   EXPECT_FALSE(PathExists(scratch_.Wide(L"安装.dat")));
 }
 
-// Under Wine the session's server frees a deleted file's space, and every window of the session,
-// the installer's among them, waits for it meanwhile: a 957 MB archive held the window 150 ms on a
-// quiet 2-core machine and about 500 ms on a loaded one. What one call frees is therefore how long
-// it holds the window. The stand-in counts the bytes each call frees, never a time.
+// Under Wine the session's server frees a deleted or shrunk file's space, and every window of the
+// session, the installer's among them, waits for it meanwhile: a 957 MB archive deleted at once
+// held the window 150 to 180 ms on a 2-core machine. What one call frees is therefore how long it
+// holds the window. The stand-in counts the bytes each call frees, never a time.
 struct FreedPerCall {
   static inline std::vector<std::uint64_t> freed;  // per call that shrank or deleted the file
   static inline bool reportLink = false;           // the held entry is said to be a link
@@ -375,7 +375,7 @@ bool MakeSizedFile(const std::wstring& path, std::uint64_t bytes) {
 }
 
 TEST(RemoveLargeFile, FreesAtMostAPiecePerCallAndEmptiesOnlyAPlainFileOfOneName) {
-  const std::uint64_t bytes = 15 * fs::kFreedPerCall + fs::kFreedPerCall / 2;  // a gigabyte
+  const std::uint64_t bytes = (std::uint64_t{1} << 30) + fs::kFreedPerCall / 2;  // a gigabyte
   const struct {
     const char* what;
     bool secondName;  // the removed name is a hard link of another file
