@@ -15,7 +15,7 @@ namespace fs {
                                         const runtime::FileApi& api);
 
 // The most bytes one call of RemoveLargeFile frees. Wine's server frees them, shrinking a file as
-// deleting it, and serves nobody else meanwhile: 64 MiB took it 10 to 13 ms on a 2-core machine
+// deleting it, and serves nobody else meanwhile: 64 MiB took it 10 to 19 ms on a 2-core machine
 // (a 957 MB archive's deletion 150 ms), and an answer of a window takes several requests.
 inline constexpr std::uint64_t kFreedPerCall = std::uint64_t{8} << 20;
 
