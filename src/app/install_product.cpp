@@ -160,7 +160,7 @@ class Installation {
       const bool written = !place.path.empty() && fs::CreateDirectoryPath(place.folder) &&
                            runtime::WriteFile(place.path, {app::UninstallerProgram()});
       uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
-      if (fs::FileExists(texts_.archivePath)) fs::RemoveFile(texts_.archivePath);
+      if (fs::FileExists(texts_.archivePath)) fs::RemoveLargeFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
@@ -174,9 +174,15 @@ class Installation {
                                          programBytes);
         },
         [&] {
+          // Its move into place is written through to the disk, which may still be writing back
+          // the gigabyte just unpacked: a step of its own.
+          bool written = false;
+          const auto write = [&] {
+            written = fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_);
+          };
           const runtime::LoggedStep pathRecord("path.dat");
-          pathRecord.End(
-              fs::WritePathRecord(texts_.mainProgramPath, texts_.startProgramPath, root_));
+          ui::RunWhileLive(ui::MainWindow(), {}, write);
+          pathRecord.End(written);
         },
         [] { ui::ShowLook(ui::Look::Done); }, [] { app::ShowError(app::kRegistryFailed); });
     for (const app::ShortcutFailure& failure : shortcuts) {
@@ -204,7 +210,7 @@ class Installation {
     runtime::Log("clean-up of what this run wrote");
     const auto takeBack = [&] {
       if (fs::FileExists(texts_.archivePath)) {
-        fs::RemoveFile(texts_.archivePath);
+        fs::RemoveLargeFile(texts_.archivePath);
         LogTakenBack(texts_.archivePath, !fs::FileExists(texts_.archivePath));
       }
       if (fs::DirectoryExists(texts_.oldFolder)) {

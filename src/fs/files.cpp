@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "fs/files_for_testing.h"
 #include "fs/removal_guard.h"
 #include "fs/system_library.h"
@@ -24,6 +27,30 @@ bool IsDirectory(const std::wstring& path) {
 std::wstring RemovableTree(const std::wstring& path) {
   if (path.empty() || !MayRemoveTree(path)) return {};
   return runtime::ExtendedLengthPath(path);
+}
+
+// Empties the plain file with one name at `path` from its end, at most kFreedPerCall bytes a call,
+// through one handle held on it unshared, then marks it for deletion through that handle; false
+// when it is no such file or the mark is refused.
+bool EmptyAndMarkForDeletion(const std::wstring& path, const runtime::FileApi& api) {
+  const runtime::ApiFileHandle file =
+      runtime::OpenAsItself(api, path, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.Valid() || !api.getFileInformation(file.Get(), &info) ||
+      !runtime::IsPlainFileWithOneName(info.dwFileAttributes, info.nNumberOfLinks)) {
+    return false;
+  }
+  std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  while (size > 0) {
+    size -= std::min(size, kFreedPerCall);
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    // What is left goes with the deletion.
+    if (!api.setFileInformation(file.Get(), FileEndOfFileInfo, &end, sizeof end)) break;
+  }
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return api.setFileInformation(file.Get(), FileDispositionInfo, &disposition,
+                                sizeof disposition) != FALSE;
 }
 
 }  // namespace
@@ -68,6 +95,14 @@ bool FileExists(const std::wstring& path) {
 }
 
 void RemoveFile(const std::wstring& path) { DeleteFileW(path.c_str()); }
+
+void RemoveLargeFile(const std::wstring& path) {
+  RemoveLargeFileForTesting(path, runtime::SystemFileApi());
+}
+
+void RemoveLargeFileForTesting(const std::wstring& path, const runtime::FileApi& api) {
+  if (!EmptyAndMarkForDeletion(path, api)) api.deleteFile(path.c_str());
+}
 
 std::uint64_t TreeSize(const std::wstring& path) {
   return TreeSizeForTesting(path, runtime::SystemFileApi());

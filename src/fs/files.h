@@ -35,6 +35,14 @@ namespace fs {
 // Deletes the file; the outcome is not reported.
 void RemoveFile(const std::wstring& path);
 
+// Deletes a file of any size, such as the archive, without one call that frees all of it: a plain
+// file with one name is emptied from its end a piece per call through a handle held on it, then
+// marked for deletion through that handle. Under Wine the session's server deletes a file, and
+// every window of the session waits while it frees a gigabyte. A link, a file with a second name
+// or one that cannot be held so only loses this name, as with RemoveFile; the outcome is not
+// reported.
+void RemoveLargeFile(const std::wstring& path);
+
 // Bytes of all files below the directory at `path`, paths past MAX_PATH included; directory links
 // are not followed. 0 when it cannot be listed.
 [[nodiscard]] std::uint64_t TreeSize(const std::wstring& path);

@@ -28,6 +28,11 @@ ApiFileHandle OpenAsItself(const FileApi& api, const std::wstring& path, DWORD a
       ApiFileTraits{{}, api.closeHandle});
 }
 
+bool IsPlainFileWithOneName(DWORD attributes, DWORD links) {
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         links == 1;
+}
+
 FileEnumerator::FileEnumerator(std::wstring_view pattern, const FileApi& api)
     : pattern_(pattern), api_(&api) {}
 

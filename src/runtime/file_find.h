@@ -51,6 +51,11 @@ using ApiFindHandle = GenericScopedHandle<ApiFindTraits>;
 [[nodiscard]] ApiFileHandle OpenAsItself(const FileApi& api, const std::wstring& path, DWORD access,
                                          DWORD share);
 
+// Whether an entry of these attributes and number of names is a plain file: no link (symbolic,
+// junction or a second name of another file) and no directory. What an elevated run may delete or
+// empty through a handle without reaching another file.
+[[nodiscard]] bool IsPlainFileWithOneName(DWORD attributes, DWORD links);
+
 // One entry of a listing, as the search reported it.
 struct FoundEntry {
   std::wstring name;

@@ -9,6 +9,7 @@
 #include <climits>
 
 #include "runtime/bound_function.h"
+#include "runtime/file_find.h"
 #include "runtime/run_log_for_testing.h"
 
 namespace runtime {
@@ -105,11 +106,6 @@ bool IsTrustedLogFolderOwner(PSID owner, PSID user) {
           IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
 }
 
-bool IsPlainLogFile(DWORD attributes, DWORD links) {
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-         links == 1;
-}
-
 LogFolder LogFolder::Open(const std::wstring& path) {
   CreateDirectoryW(path.c_str(), nullptr);
   LogFolder folder;
@@ -152,7 +148,7 @@ void LogFolder::DeletePlainFile(std::wstring_view name) const {
                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   BY_HANDLE_FILE_INFORMATION information{};
   if (!entry.Valid() || !GetFileInformationByHandle(entry.Get(), &information) ||
-      !IsPlainLogFile(information.dwFileAttributes, information.nNumberOfLinks)) {
+      !IsPlainFileWithOneName(information.dwFileAttributes, information.nNumberOfLinks)) {
     return;
   }
   FILE_DISPOSITION_INFO disposition{TRUE};

@@ -15,10 +15,6 @@ namespace runtime {
 // Wine gives every file the user's SID, so the decision is tested on SIDs.
 [[nodiscard]] bool IsTrustedLogFolderOwner(PSID owner, PSID user);
 
-// Whether the rotation may delete an entry of these attributes and number of names: a plain
-// file, no link (symbolic, junction or a second name of another file) and no directory.
-[[nodiscard]] bool IsPlainLogFile(DWORD attributes, DWORD links);
-
 // While `gate` (an event) is not set, the log's writer waits before each write it makes, as it
 // would on a slow temporary folder; null lets it write again.
 void HoldRunLogWritesForTesting(HANDLE gate);

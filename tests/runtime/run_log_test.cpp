@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "runtime/file_find.h"
 #include "runtime/files.h"
 #include "runtime/run_log_for_testing.h"
 #include "runtime/scoped_handle.h"
@@ -158,10 +159,11 @@ TEST(RunLog, TakesOnlyAPlainFolderOfTheUserOrTheAdministratorsAndDeletesOnlyPlai
   EXPECT_FALSE(IsTrustedLogFolderOwner(users, user)) << "the Users group, as any other account";
   for (PSID sid : {user, administrators, users}) LocalFree(sid);
 
-  EXPECT_TRUE(IsPlainLogFile(FILE_ATTRIBUTE_ARCHIVE, 1));
-  EXPECT_FALSE(IsPlainLogFile(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1))
+  EXPECT_TRUE(IsPlainFileWithOneName(FILE_ATTRIBUTE_ARCHIVE, 1));
+  EXPECT_FALSE(IsPlainFileWithOneName(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1))
       << "a symbolic link among the logs";
-  EXPECT_FALSE(IsPlainLogFile(FILE_ATTRIBUTE_ARCHIVE, 2)) << "a second name of another file";
+  EXPECT_FALSE(IsPlainFileWithOneName(FILE_ATTRIBUTE_ARCHIVE, 2))
+      << "a second name of another file";
 }
 
 TEST(LoggedStep, LogsItsStartThenItsResultDurationAndError) {

@@ -2,8 +2,11 @@
 // click on 开始安装 over an old brisel folder, and the uninstaller's OK, each on an installation of
 // the given number of files, with the longest the window took to answer meanwhile. (Wine counts no
 // handles per process: scripts/measure_removal.sh samples the Wine server's descriptors instead.)
+// With --installs it times clean installations instead, the click to the Done look, with the
+// longest answer and the local time it was asked at, to be found in the installer's log.
 //
 // removal_bench.exe --dist DIR --files N --bytes B
+// removal_bench.exe --dist DIR --installs N
 //   DIR holds VeltraneSetup.exe and lib\7z.exe (the real extractor); the installation made gets N
 //   files more in brisel\, B bytes in all (sparse where the file system makes them so).
 #include <shlobj.h>
@@ -50,21 +53,29 @@ bool AddAssets(int files, ULONGLONG bytes) {
 struct Watch {
   double elapsedMs = 0;
   DWORD slowestAnswerMs = 0;
+  SYSTEMTIME slowestAskedAt{};  // local time, as the run logs stamp their lines
 };
 
 // From now until `ended` holds: the time, and the longest `window` (once it exists) took to
-// answer.
+// answer. Each answer is timed from before `ended` is asked: under Wine that question waits on the
+// session's server as the answer does, and would otherwise hide part of a hold of the server.
 template <typename Ended>
 std::optional<Watch> WatchUntil(const HWND& window, Ended ended) {
   Watch watch;
   const double start = NowMs();
-  while (!ended()) {
-    if (NowMs() - start > kInstallTimeout) return std::nullopt;
+  for (;;) {
+    SYSTEMTIME askedAt{};
+    GetLocalTime(&askedAt);
     const DWORD asked = GetTickCount();
+    if (ended()) break;
+    if (NowMs() - start > kInstallTimeout) return std::nullopt;
     if (window != nullptr && IsWindow(window) && !driver::Settle(window, kInstallTimeout)) {
       return std::nullopt;
     }
-    watch.slowestAnswerMs = std::max(watch.slowestAnswerMs, GetTickCount() - asked);
+    if (GetTickCount() - asked > watch.slowestAnswerMs) {
+      watch.slowestAnswerMs = GetTickCount() - asked;
+      watch.slowestAskedAt = askedAt;
+    }
     Sleep(kAnswerPoll);
   }
   watch.elapsedMs = NowMs() - start;
@@ -76,8 +87,13 @@ void Report(const char* what, const std::optional<Watch>& watch) {
     Say(std::string(what) + ": did not finish");
     return;
   }
+  const SYSTEMTIME& at = watch->slowestAskedAt;
+  char asked[16];
+  std::snprintf(asked, sizeof asked, "%02u:%02u:%02u.%03u", at.wHour, at.wMinute, at.wSecond,
+                at.wMilliseconds);
   Say(std::string(what) + ": " + std::to_string(static_cast<int>(watch->elapsedMs)) +
-      " ms, window answered within " + std::to_string(watch->slowestAnswerMs) + " ms");
+      " ms, window answered within " + std::to_string(watch->slowestAnswerMs) +
+      " ms (the slowest asked at " + asked + ")");
 }
 
 // Installs the sample with the installer and leaves it in its Done look, ended.
@@ -110,7 +126,8 @@ std::optional<Watch> ReinstallRemoval(const std::wstring& dist) {
   });
 }
 
-std::optional<Watch> ClickOverOldFolder(const std::wstring& dist) {
+// Clicks 开始安装 in a new installer and watches until the Done look.
+std::optional<Watch> ClickToDone(const std::wstring& dist) {
   auto installer = driver::Start(L"\"" + dist + L"\\VeltraneSetup.exe\"", dist);
   if (!installer) return std::nullopt;
   const HWND window = driver::WaitForWindow(installer->Id(), L"Veltrane installer");
@@ -159,9 +176,18 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring dist = WindowsPath(values[L"--dist"]);
   const int files = _wtoi(values[L"--files"].c_str());
   const ULONGLONG bytes = _wtoi64(values[L"--bytes"].c_str());
-  if (dist.empty() || files < 1) {
-    Say("usage: removal_bench.exe --dist DIR --files N --bytes B");
+  const int installs = _wtoi(values[L"--installs"].c_str());
+  if (dist.empty() || (files < 1 && installs < 1)) {
+    Say("usage: removal_bench.exe --dist DIR (--files N --bytes B | --installs N)");
     return 2;
+  }
+  if (installs > 0) {
+    for (int run = 0; run < installs; ++run) {
+      CleanMachine();
+      Report("click to the Done look", ClickToDone(dist));
+    }
+    CleanMachine();
+    return 0;
   }
   CleanMachine();
   if (!InstallSample(dist) || !AddAssets(files, bytes)) {
@@ -170,7 +196,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   Report("reinstall question's OK to the old folder gone", ReinstallRemoval(dist));
   if (!AddAssets(files, bytes)) return 1;
-  Report("click over an old folder to the Done look", ClickOverOldFolder(dist));
+  Report("click over an old folder to the Done look", ClickToDone(dist));
   if (!AddAssets(files, bytes)) return 1;
   Report("uninstaller's OK to its closing message", Uninstall());
   CleanMachine();
