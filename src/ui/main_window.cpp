@@ -248,6 +248,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       return DefWindowProcW(window, message, wParam, lParam);
     }
+    case WM_CLOSE:
+      // Posted by a tool while a handler waits in one of its boxes, it would destroy the window
+      // under that handler.
+      if (g_running == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+      runtime::Log(std::string("dropped, as ") + g_running + " runs: closing the window");
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -50,9 +50,9 @@ class RunLogTest : public InstallerTest {
   }
 };
 
-// What tools send (a posted BM_CLICK, as scripted automation does; a press on the link label)
-// is dispatched by a handler's modal loop although the window is disabled: each command is
-// dropped and logged, and the handler's own flow then goes on as it would have.
+// What tools send (a posted BM_CLICK, as scripted automation does; a press on the link label; a
+// posted WM_CLOSE) is dispatched by a handler's modal loop although the window is disabled: each
+// command is dropped and logged, and the handler's own flow then goes on as it would have.
 TEST_F(RunLogTest, CommandsPostedWhileAHandlerWaitsInAModalLoopAreDroppedAndLogged) {
   using ui::Control;
   const struct {
@@ -105,8 +105,10 @@ TEST_F(RunLogTest, CommandsPostedWhileAHandlerWaitsInAModalLoopAreDroppedAndLogg
     ASSERT_TRUE(dialog);
     driver::Click(ControlOf(Control::按钮_安装));
     driver::PressMouse(ControlOf(Control::标签3), 10, 10);
+    PostMessageW(window_, WM_CLOSE, 0, 0);
     const std::string dropped = std::string("dropped, as ") + running + " runs: ";
-    for (const char* command : {"the click on 开始安装", "the press on 标签3"}) {
+    for (const char* command :
+         {"the click on 开始安装", "the press on 标签3", "closing the window"}) {
       EXPECT_TRUE(driver::WaitUntil([&] {
         return InstallerLog().find(dropped + command) != std::string::npos;
       })) << command
