@@ -37,7 +37,7 @@ bool DeleteTree(std::string_view path) {
 bool DeleteTreeForTesting(std::string_view path, DirectoryEnteredHook entered,
                           const runtime::FileApi& api) {
   const std::wstring tree = RemovableTree(path);
-  return !tree.empty() && TreeWalk(api, nullptr, entered).Remove(tree, Leftover::kKept);
+  return !tree.empty() && TreeWalk(api, nullptr, entered).Remove(tree);
 }
 
 bool RemoveEmptyDirectory(std::string_view path) {
