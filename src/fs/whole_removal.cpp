@@ -116,7 +116,7 @@ bool Removal::RefusedMove(const std::wstring& folder, DWORD error) {
   // Windows refuses to rename a directory while anything below it is open (an Explorer window
   // on a subfolder: closing it helps), and an ACL or Controlled Folder Access refuses the same
   // way for good. A check that opens every entry unshared tells the two apart.
-  TreeWalk strict(api_, nullptr, nullptr, &budget_);
+  TreeWalk strict(api_);
   Identity ignored;
   if (!strict.Check(folder, ignored, kNoSharing)) return Refused(strict.First());
   return Stop(WholeRemoval::kFailed, {error, folder});
