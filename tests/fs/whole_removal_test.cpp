@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -171,16 +172,11 @@ struct Seam {
     scheduled.clear();
     opensLeft = -1;
   }
-  static DWORD Waited() {
-    DWORD all = 0;
-    for (const DWORD wait : waits) all += wait;
-    return all;
-  }
+  static DWORD Waited() { return std::accumulate(waits.begin(), waits.end(), DWORD{0}); }
   // A count of refusals: true while one is left, counting it down (-1 never runs out).
-  template <typename Count>
-  static bool Refuse(Count& left) {
+  static bool Refuse(int& left) {
     if (left == 0) return false;
-    if (left != static_cast<Count>(-1)) --left;
+    if (left > 0) --left;
     return true;
   }
   static void Opened() { mostOpen = std::max(mostOpen, ++open); }
