@@ -18,6 +18,8 @@
 #include "fs/whole_removal_for_testing.h"
 #include "runtime/file_find.h"
 #include "runtime/gbk.h"
+#include "runtime/run_log.h"
+#include "runtime/test_support.h"
 #include "test_support.h"
 
 namespace {
@@ -339,13 +341,16 @@ TEST_F(RemoveTreeWholeSeam, RefusalsOfAMomentAreTriedAgainWithinOneBudgetBeforeA
     bool held;  // an Explorer window on a subfolder, sharing everything
     WholeRemoval result;
     const wchar_t* where;
+    const char* logged;  // how the one line of retries ends
   } cases[] = {
-      {"rename refused three times", ERROR_ACCESS_DENIED, 3, 0, false, WholeRemoval::kRemoved, L""},
-      {"deletion refused three times", 0, 0, 3, false, WholeRemoval::kRemoved, L""},
+      {"rename refused three times", ERROR_ACCESS_DENIED, 3, 0, false, WholeRemoval::kRemoved, L"",
+       "whole_seam\\tree: 4 attempts, last error 5"},
+      {"deletion refused three times", 0, 0, 3, false, WholeRemoval::kRemoved, L"",
+       "\\sub\\deeper\\c.bin: 4 attempts, last error 32"},
       {"rename refused, an entry held", ERROR_ACCESS_DENIED, -1, 0, true, WholeRemoval::kInUse,
-       L"tree\\sub"},
+       L"tree\\sub", "whole_seam\\tree: 9 attempts, last error 5"},
       {"rename refused, nothing held", ERROR_ACCESS_DENIED, -1, 0, false, WholeRemoval::kFailed,
-       L"tree"},
+       L"tree", "whole_seam\\tree: 9 attempts, last error 5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -363,7 +368,16 @@ TEST_F(RemoveTreeWholeSeam, RefusalsOfAMomentAreTriedAgainWithinOneBudgetBeforeA
       explorer = std::make_unique<fs_test::HeldFile>(tree_ + L"\\sub", /*shareDelete=*/true);
       ASSERT_TRUE(explorer->Holding());
     }
+    const runtime::testing::RedirectedTemporaryFolder temporary;
+    runtime::OpenRunLog("test", "brisel", "0");
     const fs::RemovalReport report = Remove();
+    runtime::CloseRunLog(0);
+    const std::string log = temporary.OnlyLog();
+    const std::size_t retried = log.find("retried C:\\fs_tests\\whole_seam\\");
+    ASSERT_NE(retried, std::string::npos) << log;
+    const std::string line = log.substr(retried, log.find('\r', retried) - retried);
+    EXPECT_TRUE(line.ends_with(c.logged)) << line;
+    EXPECT_EQ(log.find("retried", retried + 1), std::string::npos) << "once per entry";
     EXPECT_EQ(report.result, c.result);
     EXPECT_EQ(report.where, *c.where == 0 ? "" : scratch_.Gbk(c.where));
     if (c.result == WholeRemoval::kRemoved) {
