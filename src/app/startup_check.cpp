@@ -9,6 +9,7 @@
 #include "app/payload_verification.h"
 #include "app/record_layout.h"
 #include "app/shortcuts.h"
+#include "app/uninstaller_place.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/run_log.h"
@@ -100,9 +101,11 @@ void StartupCheck() {
       ShowError(removal.message.c_str());
       EndInstaller(kExitRemovalFailed);
     case RemovalNext::kGoOnUntouched:
-      // The record leads to no folder of ours (an empty or odd root): it is forgotten, and nothing
-      // derived from its root is touched (an empty one would name the current folder's files).
+      // The record leads to no folder of ours (an empty or odd root): it is forgotten with its
+      // uninstaller, and nothing derived from its root is touched (an empty one would name the
+      // current folder's files).
       (void)ResetInstallRecord();
+      RemoveInstalledUninstaller();
       return;
     case RemovalNext::kGoOn:
       break;
