@@ -109,16 +109,23 @@ class Installation {
   // Removes an old program folder as a whole, its bar filled from the step `barFrom` on; false
   // when the user gave up or it failed. Ends the Preparing look.
   [[nodiscard]] bool RemoveOldFolder(int barFrom) {
-    const fs::RemovalReport removal = app::RemoveProgramFolder(
-        root_, {ui::MainWindow(), ui::ProgressBar(), barFrom}, &app::AskToRetryWhileProgramRuns);
+    const app::RemovalReading removal = app::ReadRemoval(app::RemoveProgramFolder(
+        root_, {ui::MainWindow(), ui::ProgressBar(), barFrom}, &app::AskToRetryWhileProgramRuns));
     ui::ShowLook(ui::Look::Settings);
-    if (removal.result == fs::WholeRemoval::kFailed) {
-      Stop(app::RemovalFailedMessage(removal).c_str());
-    } else if (removal.result == fs::WholeRemoval::kInUse) {
-      Stop(nullptr);
+    switch (removal.next) {
+      // What stayed aside goes with the next removal; a file of that name is the user's, and
+      // 7-Zip, which cannot unpack over it, tells.
+      case app::RemovalNext::kGoOn:
+      case app::RemovalNext::kGoOnUntouched:
+        return true;
+      case app::RemovalNext::kLeaveAsChosen:
+        Stop(nullptr);  // the user has answered the box
+        return false;
+      case app::RemovalNext::kStopTelling:
+        Stop(removal.message.c_str());
+        return false;
     }
-    return removal.result != fs::WholeRemoval::kFailed &&
-           removal.result != fs::WholeRemoval::kInUse;
+    return false;
   }
 
   // Writes the archive and has `extractor` unpack it; false after a failure's clean-up.

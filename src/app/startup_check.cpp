@@ -10,6 +10,7 @@
 #include "app/payload_verification.h"
 #include "app/record_layout.h"
 #include "app/shortcuts.h"
+#include "app/uninstaller_place.h"
 #include "registry/registry_key.h"
 #include "runtime/dialogs.h"
 #include "runtime/run_log.h"
@@ -100,17 +101,26 @@ void StartupCheck() {
   // Cancel ends the installer as Cancel on the question does, the installation whole with its
   // record and entry. The installer owns only that folder, its uninstaller and the root it created:
   // a user's own files beside them stay, and so does a root that still holds any.
-  const fs::RemovalReport removal = RemoveProgramFolder(
-      oldRoot, {ui::MainWindow(), ui::ProgressBar(), removalFrom}, &AskToRetryWhileProgramRuns);
+  const RemovalReading removal = ReadRemoval(RemoveProgramFolder(
+      oldRoot, {ui::MainWindow(), ui::ProgressBar(), removalFrom}, &AskToRetryWhileProgramRuns));
   ui::ShowLook(ui::Look::Settings);
-  if (removal.result == fs::WholeRemoval::kInUse) EndInstaller(0);
-  if (removal.result == fs::WholeRemoval::kFailed) {
-    ShowError(RemovalFailedMessage(removal).c_str());
-    EndInstaller(kExitRemovalFailed);
+  switch (removal.next) {
+    case RemovalNext::kLeaveAsChosen:
+      EndInstaller(0);
+    case RemovalNext::kStopTelling:
+      ShowError(removal.message.c_str());
+      EndInstaller(kExitRemovalFailed);
+    case RemovalNext::kGoOnUntouched:
+      // The record leads to no folder of ours (an empty or odd root): it is forgotten with its
+      // uninstaller, and nothing derived from its root is touched (an empty one would name the
+      // current folder's files).
+      (void)ResetInstallRecord();
+      RemoveInstalledUninstaller();
+      return;
+    case RemovalNext::kGoOn:
+      break;
   }
-  // Once the old folder's place is free (what a scanner held goes at the restart), never after a
-  // refused removal of an odd recorded root.
-  if (ProgramFolderGone(removal.result)) RemoveShortcutsInto(oldRoot);
+  RemoveShortcutsInto(oldRoot);
   // Runs whether or not the reset succeeded.
   (void)ResetInstallRecord();
   RemoveUninstallerAndEmptyRoot(oldRoot);

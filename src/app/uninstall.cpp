@@ -8,12 +8,14 @@
 #include <string_view>
 
 #include "app/install_record.h"
+#include "app/install_texts.h"
 #include "app/owned_files.h"
 #include "app/shortcuts.h"
 #include "app/single_instance.h"
 #include "app/uninstaller_place.h"
 #include "fs/files.h"
 #include "fs/path_record.h"
+#include "fs/whole_removal.h"
 #include "runtime/dialogs.h"
 #include "runtime/file_find.h"
 #include "runtime/files.h"
@@ -30,11 +32,12 @@ namespace {
 
 constexpr char kCaption[] = "卸载";
 constexpr char kQuestion[] = "确定要完全卸载 brisel 及其所有组件吗？";
-constexpr char kRemovalFailed[] =
-    "卸载失败！brisel 的文件未能全部删除，可能正在使用中。请关闭 brisel 后重试。";
+// The record names no root: there is nothing the uninstaller could find to remove.
+constexpr char kNoRecordedRoot[] = "卸载失败！未找到 brisel 的安装位置，安装记录保持不变。";
 constexpr char kRemoving[] = "正在卸载 brisel……";
 constexpr char kUninstalled[] = "brisel 已成功卸载。";
-constexpr char kUninstalledAtRestart[] = "brisel 已卸载，部分文件将在重新启动后删除。";
+// Followed by what is left and where, in the removal's own words.
+constexpr char kUninstalledButLeft[] = "brisel 已卸载。";
 constexpr int kQuestionStyle = MB_ICONQUESTION | MB_OKCANCEL;
 constexpr int kDoneStyle = MB_ICONINFORMATION;
 constexpr int kFailureStyle = MB_ICONERROR;
@@ -108,6 +111,10 @@ int Uninstall(const std::wstring& root) {
   if (runtime::ShowMessageBox(kQuestion, kQuestionStyle, kCaption) != runtime::kPressedOk) {
     return kExitDone;
   }
+  if (root.empty()) {
+    runtime::ShowMessageBox(kNoRecordedRoot, kFailureStyle, kCaption);
+    return kExitFailed;
+  }
   // Up within a moment of OK, until the last box has been answered; the boxes stand on it. Without
   // it the removal runs all the same, and the boxes still tell how it ended.
   ui::ProgressWindow window;
@@ -121,30 +128,38 @@ int Uninstall(const std::wstring& root) {
       fs::OwnExecutablePath(), runtime::SystemTemporaryFolder(), kCopyName);
   // The program folder first, as a whole or not at all: while any of its files stays, so do the
   // record and the entry that lead to it. Cancel while brisel runs leaves everything as it was.
-  const fs::RemovalReport removal =
-      root.empty()
-          ? fs::RemovalReport{fs::WholeRemoval::kRefused, 0, {}}
-          : RemoveProgramFolder(root, {window.Window(), window.Bar()}, &AskToRetryWhileBriselRuns);
-  if (removal.result == fs::WholeRemoval::kRefused) {
-    runtime::ShowMessageBox(kRemovalFailed, kFailureStyle, kCaption);
-  } else if (removal.result == fs::WholeRemoval::kFailed) {
-    runtime::ShowMessageBox(RemovalFailedMessage(removal), kFailureStyle, kCaption);
+  const RemovalReading removal = ReadRemoval(
+      RemoveProgramFolder(root, {window.Window(), window.Bar()}, &AskToRetryWhileBriselRuns));
+  switch (removal.next) {
+    case RemovalNext::kLeaveAsChosen:
+      copy.Discard();
+      return kExitDone;
+    case RemovalNext::kStopTelling:
+      runtime::ShowMessageBox(removal.message, kFailureStyle, kCaption);
+      copy.Discard();
+      return kExitFailed;
+    case RemovalNext::kGoOn:
+    case RemovalNext::kGoOnUntouched:
+      break;
   }
-  // Once its place is free the installation is gone, whatever the restart still deletes. The
-  // reset tells the user itself when it fails.
-  if (!ProgramFolderGone(removal.result) || !ResetInstallRecord()) {
+  // Once its place is free the installation is gone, whatever stays aside. The reset tells the
+  // user itself when it fails.
+  if (!ResetInstallRecord()) {
     copy.Discard();
-    return removal.result == fs::WholeRemoval::kInUse ? kExitDone : kExitFailed;
+    return kExitFailed;
   }
-  RemoveShortcutsInto(root);
-  RemoveUninstallerAndEmptyRoot(root);
+  if (removal.next == RemovalNext::kGoOn) {
+    RemoveShortcutsInto(root);
+    RemoveUninstallerAndEmptyRoot(root);
+  }
   const runtime::LoggedStep pathRecord("path.dat removal");
   pathRecord.End(fs::RemovePathRecordOf(root));
-  // Everything the user knows of brisel is gone; the copy only removes this exe, its folder and
-  // the root when it could not go yet.
-  runtime::ShowMessageBox(
-      removal.result == fs::WholeRemoval::kRemoved ? kUninstalled : kUninstalledAtRestart,
-      kDoneStyle, kCaption);
+  // Everything the user knows of brisel is gone; the copy only removes this exe, its folder, what
+  // stayed aside if it can go by then, and the root when it could not go yet.
+  runtime::ShowMessageBox(removal.outcome == RemovalOutcome::kRestLeftAside
+                              ? kUninstalledButLeft + removal.message
+                              : std::string(kUninstalled),
+                          kDoneStyle, kCaption);
   HandOverToCopy(copy, root);
   return kExitDone;
 }
@@ -157,22 +172,21 @@ bool DeleteLeftoverAtRestart(const UninstallerPlace& place) {
          MoveFileExW(place.publisherFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// Removes the root when it is empty, or marks it for deletion at the next restart when something
-// still holds it (it goes then only if still empty). A root with the user's files stays.
-void RemoveEmptyRootOrAtRestart(const std::wstring& root) {
+// Removes the root when it is empty. One still held stays: a deletion at restart would be carried
+// out by path, in a folder a standard user may change.
+void RemoveEmptyRoot(const std::wstring& root) {
   runtime::FoundEntry entry;
   if (!fs::DirectoryExists(root) || runtime::FileEnumerator(root + L"*").Next(entry) ||
       fs::RemoveEmptyDirectory(root)) {
     return;
   }
-  runtime::Log(MoveFileExW(root.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
-                   ? "root goes at restart"
-                   : "root stays");
+  runtime::Log("root stays");
 }
 
-// The copy's run: once the original has ended, removes its exe and the uninstaller's folders, and
-// the root it emptied, marking for deletion at the next restart what cannot go now. The program
-// folder is the original's to remove: a new installation made meanwhile is never touched.
+// The copy's run: once the original has ended, removes what its removal left aside, its exe and
+// the uninstaller's folders, marking for deletion at the next restart what of those (only
+// administrators may change them) cannot go now, and the root it emptied. The program folder is
+// the original's to remove: a new installation made meanwhile is never touched.
 int FinishUninstall(HANDLE original, const std::wstring& root) {
   runtime::Log("finishing for process " + runtime::DecimalText(GetProcessId(original)));
   WaitForSingleObject(original, kOriginalEndTimeout);
@@ -182,6 +196,10 @@ int FinishUninstall(HANDLE original, const std::wstring& root) {
     runtime::Log("an installer runs: the uninstaller stays");
     return kExitDone;
   }
+  // One more guarded attempt at what was held while the original removed it, now that the
+  // original is gone.
+  runtime::Log(fs::RemoveLeftAside(DeriveInstallTexts(root).oldFolder) ? "nothing left aside"
+                                                                       : "left aside: stays");
   // An ended process's image may stay locked for a moment after its handle is signalled.
   const UninstallerPlace place = InstalledUninstallerPlace();
   for (int attempt = 0; attempt < kDeleteAttempts && runtime::PathExists(place.path); ++attempt) {
@@ -199,7 +217,7 @@ int FinishUninstall(HANDLE original, const std::wstring& root) {
     runtime::Log(marked ? "uninstaller removed, its folder goes at restart"
                         : "uninstaller removed, its folder stays");
   }
-  RemoveEmptyRootOrAtRestart(root);
+  RemoveEmptyRoot(root);
   return kExitDone;
 }
 

@@ -72,7 +72,7 @@ bool EntryHandles::Mark(const runtime::ApiFileHandle& handle, DWORD attributes) 
 }
 
 bool EntryHandles::Move(const std::wstring& from, const Identity& identity, const std::wstring& to,
-                        DWORD& error) const {
+                        Identity& renamed, DWORD& error) const {
   const runtime::ApiFileHandle held = runtime::OpenAsItself(
       api_, from, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
   Identity found;
@@ -94,12 +94,17 @@ bool EntryHandles::Move(const std::wstring& from, const Identity& identity, cons
   rename->RootDirectory = nullptr;
   rename->FileNameLength = nameBytes;
   std::memcpy(rename->FileName, target.data(), nameBytes);
-  if (api_.setFileInformation(held.Get(), FileRenameInfo, rename,
-                              static_cast<DWORD>(buffer.size()))) {
-    return true;
+  if (!api_.setFileInformation(held.Get(), FileRenameInfo, rename,
+                               static_cast<DWORD>(buffer.size()))) {
+    error = GetLastError();
+    return false;
   }
-  error = GetLastError();
-  return false;
+  // Asked of the handle that renamed it, which holds it without delete sharing, before anybody
+  // else can rename or replace it. Every volume is asked so: FAT documents the change, exFAT and
+  // shares without FILE_SUPPORTS_OPEN_BY_FILE_ID may do the same, and where IDs hold (NTFS) the
+  // answer is the identity checked. Where it cannot be asked, the checked identity stands.
+  if (!Identify(held, renamed, attributes)) renamed = identity;
+  return true;
 }
 
 bool EntryHandles::Gone(const std::wstring& path) const {

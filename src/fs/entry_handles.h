@@ -42,9 +42,11 @@ class EntryHandles {
   [[nodiscard]] bool Mark(const runtime::ApiFileHandle& handle, DWORD attributes);
 
   // Renames the entry at `from`, still the one of `identity`, to `to` (both extended-length paths)
-  // through one handle held on it; false with the Win32 error in `error`.
+  // through one handle held on it, and reads its identity again through that handle into
+  // `renamed`: on FAT and exFAT an entry's ID is where its directory entry lies, which a rename to
+  // a longer name can change. False with the Win32 error in `error`, `renamed` untouched.
   [[nodiscard]] bool Move(const std::wstring& from, const Identity& identity,
-                          const std::wstring& to, DWORD& error) const;
+                          const std::wstring& to, Identity& renamed, DWORD& error) const;
 
   // True when nothing is found at `path` any more (not even an entry pending deletion).
   [[nodiscard]] bool Gone(const std::wstring& path) const;

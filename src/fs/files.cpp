@@ -62,7 +62,7 @@ bool DeleteTree(const std::wstring& path) {
 bool DeleteTreeForTesting(const std::wstring& path, DirectoryEnteredHook entered,
                           const runtime::FileApi& api) {
   const std::wstring tree = RemovableTree(path);
-  return !tree.empty() && TreeWalk(api, nullptr, entered).Remove(tree, Leftover::kKept);
+  return !tree.empty() && TreeWalk(api, nullptr, entered).Remove(tree);
 }
 
 bool RemoveEmptyDirectory(const std::wstring& path) {

@@ -19,11 +19,6 @@ constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRI
 // while it is the image of a running exe or DLL.
 constexpr DWORD kCheckFileAccess = kDeleteAccess | FILE_WRITE_DATA;
 
-// A deleted directory goes when the last handle on it closes, and its parent empties only then:
-// without POSIX semantics an Explorer window or an indexer that has it open keeps it pending.
-constexpr DWORD kPendingPollMilliseconds = 100;
-constexpr int kPendingPolls = 20;
-
 }  // namespace
 
 bool TreeWalk::Stopped(const std::wstring& where, DWORD error) {
@@ -31,20 +26,9 @@ bool TreeWalk::Stopped(const std::wstring& where, DWORD error) {
   return false;
 }
 
-bool TreeWalk::Unreached(const std::wstring& where, DWORD error) {
-  if (leftover_ == Leftover::kScheduled && unscheduled_.where.empty()) {
-    unscheduled_ = {error, where};
-  }
-  return Stopped(where, error);
-}
-
 bool TreeWalk::Left(const std::wstring& where, DWORD error) {
   // Someone else deleted it meanwhile: nothing stays.
   if (handles_.Gone(where)) return true;
-  if (leftover_ == Leftover::kScheduled &&
-      !handles_.Api().moveFile(where.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    return Unreached(where, GetLastError());
-  }
   return Stopped(where, error);
 }
 
@@ -116,8 +100,7 @@ bool TreeWalk::Pin(const std::wstring& directory, ApiFileHandle& pin, Identity& 
   return pin.Valid() && handles_.Identify(pin, identity, attributes);
 }
 
-bool TreeWalk::Remove(const std::wstring& directory, Leftover leftover, const Identity* expected) {
-  leftover_ = leftover;
+bool TreeWalk::Remove(const std::wstring& directory, const Identity* expected) {
   ApiFileHandle none;
   return RemoveBelow(directory, none, expected);
 }
@@ -130,17 +113,17 @@ bool TreeWalk::RemoveBelow(const std::wstring& directory, ApiFileHandle& parent,
   const bool pinned = Pin(directory, pin, identity, attributes);
   const DWORD error = GetLastError();
   parent.Reset();
-  if (!pinned) return Unreached(directory, error);
+  if (!pinned) return Stopped(directory, error);
   if ((expected != nullptr && identity != *expected) ||
       (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return Unreached(directory, kReplacedMeanwhile);
+    return Stopped(directory, kReplacedMeanwhile);
   }
   bool emptied = true;
   if (!IsDirectoryLink(attributes)) {
     if (entered_ != nullptr) entered_(directory);
     std::vector<FoundEntry> entries;
     if (const DWORD failure = List(directory, entries); failure != 0) {
-      return Unreached(directory, failure);
+      return Stopped(directory, failure);
     }
     std::vector<const FoundEntry*> directories;
     for (const FoundEntry& entry : entries) {
@@ -161,50 +144,54 @@ bool TreeWalk::RemoveBelow(const std::wstring& directory, ApiFileHandle& parent,
       if (!pin.Valid()) {
         Identity again;
         DWORD ignored = 0;
-        if (!Pin(directory, pin, again, ignored)) return Unreached(directory, GetLastError());
-        if (again != identity) return Unreached(directory, kReplacedMeanwhile);
+        if (!Pin(directory, pin, again, ignored)) return Stopped(directory, GetLastError());
+        if (again != identity) return Stopped(directory, kReplacedMeanwhile);
       }
       emptied = RemoveBelow(directory + L'\\' + entry->name, pin, nullptr) && emptied;
     }
   }
   pin.Reset();
-  // What stayed below keeps it; it is scheduled after them.
+  // What stayed below keeps it.
   if (!emptied) return Left(directory, ERROR_DIR_NOT_EMPTY);
   return RemoveItself(directory, identity);
 }
 
 bool TreeWalk::RemoveFile(const std::wstring& file, DWORD attributes) {
-  ApiFileHandle held = runtime::OpenAsItself(handles_.Api(), file, kDeleteAccess, kNoSharing);
-  if (!held.Valid() || !handles_.Mark(held, attributes)) return Left(file, GetLastError());
-  // Nobody else has it open, so closing the handle deletes it.
-  held.Reset();
+  const bool removed = budget_.Persist(file, [&] {
+    const ApiFileHandle held =
+        runtime::OpenAsItself(handles_.Api(), file, kDeleteAccess, kNoSharing);
+    // Nobody else has it open, so closing the handle deletes it.
+    return held.Valid() && handles_.Mark(held, attributes);
+  });
+  if (!removed) return Left(file, GetLastError());
   if (progress_ != nullptr) progress_->done.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
 bool TreeWalk::RemoveItself(const std::wstring& directory, const Identity& identity) {
+  if (budget_.Persist(directory, [&] { return DeleteEmptied(directory, identity); })) return true;
+  return Left(directory, GetLastError());
+}
+
+bool TreeWalk::DeleteEmptied(const std::wstring& directory, const Identity& identity) {
   {
     const ApiFileHandle held =
         runtime::OpenAsItself(handles_.Api(), directory, kDeleteAccess, kDirectoryShare);
     Identity found;
     DWORD attributes = 0;
-    if (!held.Valid() || !handles_.Identify(held, found, attributes)) {
-      return Left(directory, GetLastError());
+    if (!held.Valid() || !handles_.Identify(held, found, attributes)) return false;
+    if (found != identity) {
+      SetLastError(kReplacedMeanwhile);
+      return false;
     }
-    if (found != identity) return Unreached(directory, kReplacedMeanwhile);
     // Files below that someone still holds (with delete sharing) keep it from being empty a while.
-    for (int poll = 0; !handles_.Mark(held, attributes); ++poll) {
-      if (GetLastError() != ERROR_DIR_NOT_EMPTY || poll == kPendingPolls) {
-        return Left(directory, GetLastError());
-      }
-      Sleep(kPendingPollMilliseconds);
-    }
+    if (!handles_.Mark(held, attributes)) return false;
   }
-  for (int poll = 0; !handles_.Gone(directory); ++poll) {
-    if (poll == kPendingPolls) return Left(directory, ERROR_DELETE_PENDING);
-    Sleep(kPendingPollMilliseconds);
-  }
-  return true;
+  // A deleted directory goes when the last handle on it closes, and its parent empties only then:
+  // without POSIX semantics an Explorer window or an indexer that has it open keeps it pending.
+  if (handles_.Gone(directory)) return true;
+  SetLastError(ERROR_DELETE_PENDING);
+  return false;
 }
 
 std::uint64_t TreeWalk::Size(const std::wstring& directory) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fs/entry_handles.h"
+#include "fs/retry_budget.h"
 #include "runtime/file_find.h"
 #include "runtime/progress.h"
 
@@ -24,13 +25,7 @@ inline constexpr DWORD kDirectoryShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // Opened so, an entry is refused while anyone else has it open for reading, writing or deletion.
 inline constexpr DWORD kNoSharing = 0;
 
-// What a removal does with an entry that cannot go now.
-enum class Leftover {
-  kKept,       // it stays where it is
-  kScheduled,  // it is also scheduled for deletion at the next restart, files before folders
-};
-
-// Where and why a walk met an entry it could not check, remove or schedule.
+// Where and why a walk met an entry it could not check or remove.
 struct WalkStop {
   DWORD error = 0;
   std::wstring where;  // extended-length path; empty while nothing stopped the walk
@@ -42,10 +37,15 @@ using DirectoryEnteredHook = void (*)(std::wstring_view directory);
 class TreeWalk {
  public:
   // `progress`, when given, counts the files checked (as found, or as done once CountAsDone was
-  // called) and the files removed.
+  // called) and the files removed. A removal tries a refused entry again out of `budget`, shared
+  // by the walks of one removal, or out of a budget of the walk's own.
   TreeWalk(const runtime::FileApi& api, runtime::Progress* progress = nullptr,
-           DirectoryEnteredHook entered = nullptr)
-      : handles_(api), progress_(progress), entered_(entered) {}
+           DirectoryEnteredHook entered = nullptr, RetryBudget* budget = nullptr)
+      : handles_(api),
+        progress_(progress),
+        entered_(entered),
+        ownBudget_(api.sleep),
+        budget_(budget != nullptr ? *budget : ownBudget_) {}
 
   [[nodiscard]] EntryHandles& Handles() { return handles_; }
 
@@ -57,29 +57,23 @@ class TreeWalk {
   // From now on a check counts each file done rather than found.
   void CountAsDone() { counted_ = true; }
 
-  // Removes `directory` and everything below it that can go, going on past what cannot, which it
-  // deals with as `leftover` says. `expected`, when given, is who the directory must be. True when
-  // the directory is gone.
-  [[nodiscard]] bool Remove(const std::wstring& directory, Leftover leftover,
-                            const Identity* expected = nullptr);
+  // Removes `directory` and everything below it that can go, going on past what cannot, which
+  // stays where it is: nothing is left to a deletion by path at the next restart, which a user who
+  // may change a folder above could steer elsewhere with a junction. `expected`, when given, is who
+  // the directory must be. True when the directory is gone.
+  [[nodiscard]] bool Remove(const std::wstring& directory, const Identity* expected = nullptr);
 
   // Bytes of the files below `directory`; links to directories are not followed.
   [[nodiscard]] std::uint64_t Size(const std::wstring& directory);
 
   // The first entry that stopped a check or stayed behind a removal.
   [[nodiscard]] const WalkStop& First() const { return first_; }
-  // The first entry a removal left without scheduling its deletion: empty `where` when none.
-  [[nodiscard]] const WalkStop& Unscheduled() const { return unscheduled_; }
 
  private:
-  // Stop-and-record helpers; each returns false for the caller to return.
+  // Records the first stop; false for the caller to return.
   bool Stopped(const std::wstring& where, DWORD error);
-  // The entry cannot go now: kept, or scheduled for deletion at restart. True when it is gone
-  // after all (someone else deleted it).
+  // The entry cannot go now and stays; true when it is gone after all (someone else deleted it).
   bool Left(const std::wstring& where, DWORD error);
-  // The entry stays, and nothing below it can be scheduled: it could not be listed, or it is not
-  // the one met before.
-  bool Unreached(const std::wstring& where, DWORD error);
 
   // The entries of `directory` other than "." and "..", read whole, so that no search stays open
   // while they are worked on; the Win32 error that cut the listing short, or 0.
@@ -94,6 +88,9 @@ class TreeWalk {
   [[nodiscard]] bool RemoveFile(const std::wstring& file, DWORD attributes);
   // Deletes the emptied directory, still the one of `identity`, and waits until it is gone.
   [[nodiscard]] bool RemoveItself(const std::wstring& directory, const Identity& identity);
+  // One attempt of RemoveItself; false with the last error set, kReplacedMeanwhile for another
+  // directory in its place.
+  [[nodiscard]] bool DeleteEmptied(const std::wstring& directory, const Identity& identity);
   // Holds `directory` as itself for listing, shared as kDirectoryShare, and identifies it.
   [[nodiscard]] bool Pin(const std::wstring& directory, runtime::ApiFileHandle& pin,
                          Identity& identity, DWORD& attributes);
@@ -101,10 +98,10 @@ class TreeWalk {
   EntryHandles handles_;
   runtime::Progress* const progress_;
   const DirectoryEnteredHook entered_;
+  RetryBudget ownBudget_;
+  RetryBudget& budget_;
   bool counted_ = false;
-  Leftover leftover_ = Leftover::kKept;
   WalkStop first_;
-  WalkStop unscheduled_;
 };
 
 }  // namespace fs

@@ -16,7 +16,8 @@ const FileApi& SystemFileApi() {
                               &::SetFileAttributesW,
                               &::DeleteFileW,
                               &::RemoveDirectoryW,
-                              &::MoveFileExW};
+                              &::MoveFileExW,
+                              &::Sleep};
   return system;
 }
 

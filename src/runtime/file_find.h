@@ -1,8 +1,8 @@
 #pragma once
 // Listing what a path pattern matches, in the shape of 7-Zip's CEnumerator: an object that owns its
-// find handle and hands out one entry per Next. The tree walks open and list through one table of
-// Win32 calls, so that a test can stand in for Windows where Wine behaves otherwise, or count the
-// handles a walk holds.
+// find handle and hands out one entry per Next. The tree walks open, list and wait through one
+// table of Win32 calls, so that a test can stand in for Windows where Wine behaves otherwise, count
+// the handles a walk holds, or let a wait pass at once.
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@
 
 namespace runtime {
 
-// The Win32 file calls of the listings and tree walks.
+// The Win32 file calls of the listings and tree walks, and the pause between their attempts.
 struct FileApi {
   decltype(&::CreateFileW) createFile;
   decltype(&::CloseHandle) closeHandle;
@@ -28,6 +28,7 @@ struct FileApi {
   decltype(&::DeleteFileW) deleteFile;
   decltype(&::RemoveDirectoryW) removeDirectory;
   decltype(&::MoveFileExW) moveFile;
+  decltype(&::Sleep) sleep;
 };
 
 // The system's own calls.
