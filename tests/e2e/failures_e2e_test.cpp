@@ -96,6 +96,7 @@ void InstallAndExpectUnpackFailure(InstallerTest& test) {
   test.Acknowledge(*box);
   EXPECT_EQ(test.Look(), kUnpackingLook);
   EXPECT_FALSE(Exists(L"C:\\Quorvale")) << "archive, unpacked files and root are gone";
+  EXPECT_FALSE(Exists(PublisherFolder())) << "nor the uninstaller written while 7-Zip ran";
 }
 
 TEST_F(InstallerTest, MissingExtractorLeavesNothingAndMayBeRetried) {

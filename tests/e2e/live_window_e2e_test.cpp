@@ -105,7 +105,12 @@ TEST_F(InstallerTest, CancellingTheUnpackingEndsTheInstallerAndLeavesNothingOfTh
   Launch();
   driver::Click(ControlOf(Control::按钮_安装));
   ASSERT_TRUE(driver::WaitUntil(
-      [&] { return Look() == kUnpackingLook && Exists(L"C:\\Quorvale\\brisel"); }, 10000));
+      [&] {
+        // The uninstaller is written while 7-Zip runs: the clean-up must find it there.
+        return Look() == kUnpackingLook && Exists(L"C:\\Quorvale\\brisel") &&
+               Exists(InstalledUninstaller());
+      },
+      10000));
   PostMessageW(window_, WM_CLOSE, 0, 0);
   const auto question = ErrorBox(10000);
   ASSERT_TRUE(question);
@@ -119,7 +124,7 @@ TEST_F(InstallerTest, CancellingTheUnpackingEndsTheInstallerAndLeavesNothingOfTh
   EXPECT_FALSE(RecordKeyExists());
   EXPECT_FALSE(AppsEntryExists());
   EXPECT_FALSE(Exists(AppDataPathRecord()));
-  EXPECT_FALSE(Exists(InstalledUninstaller()));
+  EXPECT_FALSE(Exists(PublisherFolder())) << "the uninstaller and the folders made for it";
   EXPECT_FALSE(Exists(ProgramsShortcut()));
 }
 
