@@ -75,7 +75,7 @@ class Installation {
     // The archive, its unpacked files and the uninstaller lie on the volume together before the
     // archive is deleted, once the old program folder is gone.
     const std::uint64_t all = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
-                              app::UninstallerProgram().size();
+                              app::UninstallerProgramSize();
     const std::uint64_t need = all > freed ? all - freed : 0;
     const auto space = fs::FreeSpaceFor(root_);
     runtime::Log(L"install root " + root_ +
@@ -164,8 +164,10 @@ class Installation {
     const app::UninstallerPlace place = app::InstalledUninstallerPlace();
     const runtime::LoggedStep uninstaller(L"uninstaller write " + place.path);
     madeUninstaller_ = !place.path.empty() && !fs::FileExists(place.path);
-    const bool written = !place.path.empty() && fs::CreateDirectoryPath(place.folder) &&
-                         runtime::WriteFile(place.path, {app::UninstallerProgram()});
+    runtime::Bytes program;
+    const bool written = !place.path.empty() && app::UnpackUninstallerProgram(program) &&
+                         fs::CreateDirectoryPath(place.folder) &&
+                         runtime::WriteFile(place.path, {program});
     uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
   }
 
