@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/completion.h"
@@ -26,7 +25,6 @@
 #include "runtime/log_format.h"
 #include "runtime/payload.h"
 #include "runtime/run_log.h"
-#include "runtime/scoped_handle.h"
 #include "ui/busy.h"
 #include "ui/main_window.h"
 
@@ -42,46 +40,6 @@ constexpr int kExitCancelled = ERROR_INSTALL_USEREXIT;
 void LogTakenBack(const std::wstring& path, bool gone) {
   runtime::Log((gone ? L"taken back: " : L"could not be taken back: ") + path);
 }
-
-// Work on a thread of its own from construction until Join(), which waits for it; where no thread
-// can be had, Join() does the work itself.
-class SideThread {
- public:
-  SideThread(void (*work)(void*), void* context)
-      : work_(work), context_(context), thread_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
-  SideThread(const SideThread&) = delete;
-  SideThread& operator=(const SideThread&) = delete;
-  ~SideThread() { Join(); }
-
-  // Returns once the work is done.
-  void Join() {
-    if (thread_.Valid()) {
-      WaitForSingleObject(thread_.Get(), INFINITE);
-      thread_.Reset();
-    } else if (work_ != nullptr) {
-      work_(context_);
-    }
-    work_ = nullptr;
-  }
-
- private:
-  static DWORD WINAPI Run(void* self) {
-    const auto& side = *static_cast<SideThread*>(self);
-    side.work_(side.context_);
-    return 0;
-  }
-
-  void (*work_)(void*);
-  void* context_;
-  runtime::ScopedHandle thread_;  // last: the thread starts once the work is in place
-};
-
-// The shortcuts to write into a root, and what failed.
-struct ShortcutWork {
-  const std::wstring& root;
-  bool desktopShortcut;
-  std::vector<app::ShortcutFailure> failures;
-};
 
 // One run of the installation into the root the user chose: what it derives from the root, and
 // what it takes back when it stops half-way.
@@ -220,19 +178,9 @@ class Installation {
     std::uint64_t programBytes = 0;
     std::vector<app::ShortcutFailure> shortcuts;
     const auto finish = [&] {
-      // The shortcuts need the unpacked files only; the archive's deletion and the folder's
-      // measure need nothing of them: side by side.
-      ShortcutWork work{root_, desktopShortcut, {}};
-      const auto writeShortcuts = [](void* context) {
-        auto& shortcutWork = *static_cast<ShortcutWork*>(context);
-        shortcutWork.failures =
-            app::CreateShortcuts(shortcutWork.root, shortcutWork.desktopShortcut);
-      };
-      SideThread shortcutThread(writeShortcuts, &work);
       if (fs::FileExists(texts_.archivePath)) fs::RemoveLargeFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);
-      shortcutThread.Join();
-      shortcuts = std::move(work.failures);
+      shortcuts = app::CreateShortcuts(root_, desktopShortcut);
     };
     ui::RunWhileLive(ui::MainWindow(), {}, finish);
     if (runtime::PathExists(texts_.startProgramCheck)) {
