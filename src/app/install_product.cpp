@@ -224,7 +224,7 @@ class Installation {
 
   // Takes back what this run wrote: the archive, what was unpacked, an uninstaller written where
   // none was (with its folders, once empty), and the levels of the root it made, once empty again.
-  // Logs each that was there. An uninstaller this run wrote over stays: the record still names it.
+  // Logs each that was there. An uninstaller this run wrote over stays: it was not this run's.
   void TakeBack() {
     runtime::Log("clean-up of what this run wrote");
     const auto takeBack = [&] {
