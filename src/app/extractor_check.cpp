@@ -21,6 +21,26 @@ constexpr wchar_t kExtractorBelowOwnDirectory[] = L"\\lib\\7z.exe";
 // The extractor is not the shipped one: nothing was touched, and the installer ends.
 constexpr int kExitExtractorRefused = 1;
 
+// The start-up check: its worker, and what it found, which the window's thread takes only once the
+// worker has ended. Its worker is the first to reach the hashing's function-local statics; the
+// window's thread reaches them only after it. Never destroyed: a program that ends while the
+// worker still hashes must not free what the worker writes.
+struct EarlyCheck {
+  std::wstring path;
+  CheckedExtractor checked;
+  runtime::ScopedHandle worker;
+};
+EarlyCheck* g_early = nullptr;
+
+DWORD WINAPI CheckEarly(void* early) {
+  auto& state = *static_cast<EarlyCheck*>(early);
+  state.checked = CheckedExtractor::Check(state.path, ShippedExtractorDigest());
+  return 0;
+}
+
+// The path the extractor's command line is built from.
+std::wstring ExtractorPath() { return fs::OwnDirectory() + kExtractorBelowOwnDirectory; }
+
 // The digest as lower-case hexadecimal digits, as sha256sum prints it.
 std::string HexText(const fs::Sha256Digest& digest) {
   constexpr char kDigits[] = "0123456789abcdef";
@@ -75,14 +95,32 @@ runtime::CapturingProgram CheckedExtractor::Start(const std::wstring& commandLin
   return runtime::StartCapturingErrors(commandLine, path_);
 }
 
+void StartExtractorCheck() {
+  g_early = new EarlyCheck{ExtractorPath(), {}, {}};
+  g_early->worker.Reset(CreateThread(nullptr, 0, &CheckEarly, g_early, 0, nullptr));
+  // Behind the window's thread, as the payload's check: the window shows as fast as without it.
+  if (g_early->worker.Valid()) {
+    (void)SetThreadPriority(g_early->worker.Get(), THREAD_PRIORITY_BELOW_NORMAL);
+  }
+}
+
 CheckedExtractor RequireTrustedExtractor() {
-  // The path the extractor's command line is built from.
-  const std::wstring path = fs::OwnDirectory() + kExtractorBelowOwnDirectory;
+  const std::wstring path = ExtractorPath();
   const runtime::LoggedStep step(L"extractor check " + path);
   CheckedExtractor checked;
-  // A stalled medium must not freeze the window.
-  ui::RunWhileLive(ui::MainWindow(), {},
-                   [&] { checked = CheckedExtractor::Check(path, ShippedExtractorDigest()); });
+  bool early = false;
+  // A stalled medium must not freeze the window. Only a trusted extractor, held since, is taken
+  // from the start-up check: anything else may have been put right since and is checked again.
+  ui::RunWhileLive(ui::MainWindow(), {}, [&] {
+    if (g_early != nullptr && g_early->worker.Valid()) {
+      WaitForSingleObject(g_early->worker.Get(), INFINITE);
+      g_early->worker.Reset();
+      early = g_early->checked.Result() == ExtractorCheck::kTrusted;
+      if (early) checked = std::move(g_early->checked);
+    }
+    if (!early) checked = CheckedExtractor::Check(path, ShippedExtractorDigest());
+  });
+  if (early) runtime::Log("extractor check: trusted and held since the program started");
   switch (checked.Result()) {
     case ExtractorCheck::kTrusted:
       step.End(true);

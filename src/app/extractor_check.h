@@ -43,7 +43,13 @@ class CheckedExtractor {
   fs::Sha256Digest digest_{};
 };
 
-// Checks lib\7z.exe beside the installer against the build's digest as a step of the main window,
+// Starts checking lib\7z.exe beside the installer on a worker thread, while the user reads the
+// window: a trusted extractor is then held from the program's start. Called once, before the
+// window is created; where no thread can be had, the click checks it.
+void StartExtractorCheck();
+
+// Checks lib\7z.exe beside the installer against the build's digest as a step of the main window
+// (taking the start-up check's trusted result, once, instead of checking again),
 // logging what it found. A different or unreadable extractor is told and ends the installer with
 // exit code 1, nothing touched; a trusted or missing one is given back (a missing one fails to
 // start later, as the installation always told it).

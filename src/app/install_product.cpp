@@ -75,7 +75,7 @@ class Installation {
     // The archive, its unpacked files and the uninstaller lie on the volume together before the
     // archive is deleted, once the old program folder is gone.
     const std::uint64_t all = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
-                              app::UninstallerProgram().size();
+                              app::UninstallerProgramSize();
     const std::uint64_t need = all > freed ? all - freed : 0;
     const auto space = fs::FreeSpaceFor(root_);
     runtime::Log(L"install root " + root_ +
@@ -130,8 +130,14 @@ class Installation {
 
   // Writes the archive and has `extractor` unpack it; false after a failure's clean-up.
   [[nodiscard]] bool Unpack(const app::CheckedExtractor& extractor) {
+    // The uninstaller goes to a folder of its own and needs nothing unpacked: written while 7-Zip
+    // runs, it costs the installation no time of its own.
+    const auto writeUninstaller = [](void* installation) {
+      static_cast<Installation*>(installation)->WriteUninstaller();
+    };
     const app::UnpackReport unpacked = app::WriteAndUnpack(
-        texts_.archivePath, extractor, app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_);
+        texts_.archivePath, extractor, app::ExtractorCommandLine(fs::OwnDirectory(), root_), root_,
+        {writeUninstaller, this});
     switch (unpacked.result) {
       case app::UnpackResult::ReadFailed:
         Fail(nullptr);
@@ -152,21 +158,26 @@ class Installation {
     return true;
   }
 
-  // Writes the uninstaller, deletes the archive, measures the program folder and writes the
-  // shortcuts (on the desktop too when `desktopShortcut`) on a worker, then records the
-  // installation and shows the Done look. A record or shortcut that could not be written is told
-  // after it.
+  // Writes the uninstaller into its place, noting whether this run made it there. Without it the
+  // product can still be used; Settings then cannot remove it, nothing else fails.
+  void WriteUninstaller() {
+    const app::UninstallerPlace place = app::InstalledUninstallerPlace();
+    const runtime::LoggedStep uninstaller(L"uninstaller write " + place.path);
+    madeUninstaller_ = !place.path.empty() && !fs::FileExists(place.path);
+    runtime::Bytes program;
+    const bool written = !place.path.empty() && app::UnpackUninstallerProgram(program) &&
+                         fs::CreateDirectoryPath(place.folder) &&
+                         runtime::WriteFile(place.path, {program});
+    uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
+  }
+
+  // Deletes the archive, measures the program folder and writes the shortcuts (on the desktop too
+  // when `desktopShortcut`) on a worker, then records the installation and shows the Done look. A
+  // record or shortcut that could not be written is told after it.
   void Finish(bool desktopShortcut) {
     std::uint64_t programBytes = 0;
     std::vector<app::ShortcutFailure> shortcuts;
     const auto finish = [&] {
-      // Without it the product can still be used; Settings then cannot remove it, nothing else
-      // fails.
-      const app::UninstallerPlace place = app::InstalledUninstallerPlace();
-      const runtime::LoggedStep uninstaller(L"uninstaller write " + place.path);
-      const bool written = !place.path.empty() && fs::CreateDirectoryPath(place.folder) &&
-                           runtime::WriteFile(place.path, {app::UninstallerProgram()});
-      uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
       if (fs::FileExists(texts_.archivePath)) fs::RemoveLargeFile(texts_.archivePath);
       programBytes = fs::TreeSize(texts_.oldFolder);
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
@@ -211,8 +222,9 @@ class Installation {
     Stop(message);
   }
 
-  // Takes back what this run wrote: the archive, what was unpacked, and the levels of the root it
-  // made, once empty again. Logs each that was there.
+  // Takes back what this run wrote: the archive, what was unpacked, an uninstaller written where
+  // none was (with its folders, once empty), and the levels of the root it made, once empty again.
+  // Logs each that was there. An uninstaller this run wrote over stays: it was not this run's.
   void TakeBack() {
     runtime::Log("clean-up of what this run wrote");
     const auto takeBack = [&] {
@@ -222,6 +234,11 @@ class Installation {
       }
       if (fs::DirectoryExists(texts_.oldFolder)) {
         LogTakenBack(texts_.oldFolder, fs::DeleteTree(texts_.oldFolder));
+      }
+      if (madeUninstaller_) {
+        const std::wstring uninstaller = app::InstalledUninstallerPlace().path;
+        app::RemoveInstalledUninstaller();
+        LogTakenBack(uninstaller, !fs::FileExists(uninstaller));
       }
       for (const std::wstring& level : made_) {
         if (fs::DirectoryExists(level)) LogTakenBack(level, fs::RemoveEmptyDirectory(level));
@@ -234,6 +251,7 @@ class Installation {
   bool typed_;
   app::InstallTexts texts_;
   std::vector<std::wstring> made_;  // the levels of the root this run created, the deepest first
+  bool madeUninstaller_ = false;    // whether this run wrote the uninstaller where none was
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/extractor_check.h"
 #include "app/handlers.h"
 #include "app/install_root.h"
 #include "app/messages.h"
@@ -45,6 +46,7 @@ int RunInstaller(HINSTANCE instance) {
   std::atexit(app::ReleaseInstallRoot);
   // While the user reads the window; the first step that would change anything waits for it.
   app::StartPayloadVerification();
+  app::StartExtractorCheck();
   ui::SetStepReason(kStepReason);
   const ui::EventBindings bindings{&StartupCheck, &InstallProduct, &ChooseInstallPath,
                                    &LaunchAndExit};

@@ -91,17 +91,19 @@ void AskToCancel(void* cancelled) {
 }
 
 // Runs the extractor's command line hidden and waits for it, counting in `progress` the bytes it
-// has unpacked into `root`; true when it ran and ended with exit code 0. Once `cancelled` is set,
+// has unpacked into `root`, doing `alongside` once it has started; true when it ran and ended with
+// exit code 0. Once `cancelled` is set,
 // ends it and waits until it has ended, its files closed. Logs its start, its exit code and what
 // it wrote to its error output.
 bool RunExtractor(const CheckedExtractor& checked, const std::wstring& commandLine,
                   const std::wstring& root, runtime::Progress& progress,
-                  const std::atomic<bool>& cancelled) {
+                  const std::atomic<bool>& cancelled, const Alongside& alongside) {
   runtime::Log(L"extractor command line: " + commandLine);
   const runtime::LoggedStep start("extractor start");
   const runtime::CapturingProgram extractor = checked.Start(commandLine);
   start.End(extractor.Started(), extractor.StartError());
   if (!extractor.Started()) return false;
+  if (alongside.work != nullptr) alongside.work(alongside.context);
   const runtime::LoggedStep unpacking("unpacking");
   UnpackProgress unpacked(runtime::PayloadFileTable());
   FileSystemProbe probe(root, extractor.Process());
@@ -126,7 +128,8 @@ bool RunExtractor(const CheckedExtractor& checked, const std::wstring& commandLi
 }  // namespace
 
 UnpackReport WriteAndUnpack(const std::wstring& archivePath, const CheckedExtractor& extractor,
-                            const std::wstring& commandLine, const std::wstring& root) {
+                            const std::wstring& commandLine, const std::wstring& root,
+                            const Alongside& alongside) {
   runtime::Progress progress;
   std::atomic<bool> cancelled{false};
   const ui::OnClose askToCancel{&AskToCancel, &cancelled};
@@ -153,7 +156,7 @@ UnpackReport WriteAndUnpack(const std::wstring& archivePath, const CheckedExtrac
   ui::ShowLook(ui::Look::Unpacking);
   bool unpacked = false;
   const auto unpack = [&] {
-    unpacked = RunExtractor(extractor, commandLine, root, progress, cancelled);
+    unpacked = RunExtractor(extractor, commandLine, root, progress, cancelled, alongside);
   };
   ui::RunWhileLive(ui::MainWindow(), {ui::ProgressBar(), &progress}, unpack, askToCancel);
   if (cancelled.load(std::memory_order_relaxed)) return {UnpackResult::Cancelled};

@@ -20,8 +20,10 @@ constexpr std::uint32_t kLowByte = 0xFF;
 using Table = std::array<std::uint32_t, kByteValues>;
 
 // Table 0 is the classic one: the CRC of each byte value alone. Table k advances table k-1's
-// value over one more zero byte, so that eight bytes fold in at once.
-constexpr std::array<Table, kSlices> MakeTables() {
+// value over one more zero byte, so that eight bytes fold in at once. Not constexpr: the tables
+// are made as the program starts, before any thread, instead of taking 8 KiB of the installer's
+// file.
+std::array<Table, kSlices> MakeTables() {
   std::array<Table, kSlices> tables{};
   for (std::uint32_t value = 0; value < kByteValues; ++value) {
     std::uint32_t crc = value;
@@ -39,15 +41,15 @@ constexpr std::array<Table, kSlices> MakeTables() {
   return tables;
 }
 
-constexpr std::array<Table, kSlices> kTables = MakeTables();
+const std::array<Table, kSlices> kTables = MakeTables();
 
 // One byte into a running (inverted) CRC.
-constexpr std::uint32_t StepByte(std::uint32_t crc, std::uint8_t byte) {
+std::uint32_t StepByte(std::uint32_t crc, std::uint8_t byte) {
   return (crc >> kBitsPerByte) ^ kTables[0][(crc ^ byte) & kLowByte];
 }
 
 // The table entry for `byte` of the 32-bit word `word` (0 the lowest), seen through `slice`.
-constexpr std::uint32_t Slice(std::size_t slice, std::uint32_t word, unsigned byte) {
+std::uint32_t Slice(std::size_t slice, std::uint32_t word, unsigned byte) {
   return kTables[slice][(word >> (byte * kBitsPerByte)) & kLowByte];
 }
 

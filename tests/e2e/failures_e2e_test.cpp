@@ -96,6 +96,7 @@ void InstallAndExpectUnpackFailure(InstallerTest& test) {
   test.Acknowledge(*box);
   EXPECT_EQ(test.Look(), kUnpackingLook);
   EXPECT_FALSE(Exists(L"C:\\Quorvale")) << "archive, unpacked files and root are gone";
+  EXPECT_FALSE(Exists(PublisherFolder())) << "nor the uninstaller written while 7-Zip ran";
 }
 
 TEST_F(InstallerTest, MissingExtractorLeavesNothingAndMayBeRetried) {
@@ -107,6 +108,33 @@ TEST_F(InstallerTest, MissingExtractorLeavesNothingAndMayBeRetried) {
   }
   EXPECT_FALSE(RecordKeyExists());
   EXPECT_FALSE(Exists(AppDataPathRecord()));
+  // The extractor missing as the program started is looked for again at the click.
+  ASSERT_TRUE(CopyFileW((driver::DistDirectory() + L"\\lib\\7z.exe").c_str(),
+                        (std::wstring(kSetup) + L"\\lib\\7z.exe").c_str(), TRUE));
+  ClickInstall();
+  EXPECT_EQ(Look(), kDoneLook);
+}
+
+// The shipped extractor is checked as the program starts and held from then on: nothing can be
+// written over it before the click. Writing its own bytes over it until that fails keeps the test
+// free of the moment the check ends.
+TEST_F(InstallerTest, TheExtractorIsHeldAgainstWritingFromTheStart) {
+  LayOut(kSetup, Extractor::Real);
+  Launch();
+  const std::wstring extractor = std::wstring(kSetup) + L"\\lib\\7z.exe";
+  const std::wstring same = driver::DistDirectory() + L"\\lib\\7z.exe";
+  DWORD error = ERROR_SUCCESS;
+  EXPECT_TRUE(driver::WaitUntil(
+      [&] {
+        if (CopyFileW(same.c_str(), extractor.c_str(), FALSE)) return false;
+        error = GetLastError();
+        return true;
+      },
+      10000));
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(DeleteFileW(extractor.c_str()));
+  ClickInstall();
+  EXPECT_EQ(Look(), kDoneLook);
 }
 
 TEST_F(InstallerTest, ExtractorThatFailsIsNotReportedAsAFinishedInstallation) {

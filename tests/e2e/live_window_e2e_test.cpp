@@ -98,29 +98,49 @@ TEST_F(InstallerTest, WindowStaysLiveAndIgnoresInstallWhileTheBarMovesForwardAnd
   EXPECT_EQ(installed->bytes, Dword(1));
 }
 
-// OK at the question ends 7-Zip mid-way and takes back everything the run wrote.
+// OK at the question ends 7-Zip mid-way and takes back everything the run wrote: the uninstaller,
+// written while 7-Zip runs, with the folders made for it; one that lay there before the run stays.
 TEST_F(InstallerTest, CancellingTheUnpackingEndsTheInstallerAndLeavesNothingOfTheRun) {
-  LayOut(kSetup, Extractor::StandIn);
-  LayOutSlowUnpacking("500");
-  Launch();
-  driver::Click(ControlOf(Control::按钮_安装));
-  ASSERT_TRUE(driver::WaitUntil(
-      [&] { return Look() == kUnpackingLook && Exists(L"C:\\Quorvale\\brisel"); }, 10000));
-  PostMessageW(window_, WM_CLOSE, 0, 0);
-  const auto question = ErrorBox(10000);
-  ASSERT_TRUE(question);
-  EXPECT_EQ(question->caption, L"Error");
-  EXPECT_EQ(question->text, kCancelQuestion);
-  EXPECT_EQ(question->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
-  driver::PressButton(*question, IDOK);
-  EXPECT_EQ(installer_.WaitForExit(), std::optional<DWORD>(ERROR_INSTALL_USEREXIT));
-  EXPECT_EQ(ProcessCount(L"7z.exe"), 0) << "7-Zip ended with it";
-  EXPECT_FALSE(Exists(L"C:\\Quorvale")) << "archive, unpacked files and the root it made";
-  EXPECT_FALSE(RecordKeyExists());
-  EXPECT_FALSE(AppsEntryExists());
-  EXPECT_FALSE(Exists(AppDataPathRecord()));
-  EXPECT_FALSE(Exists(InstalledUninstaller()));
-  EXPECT_FALSE(Exists(ProgramsShortcut()));
+  for (const bool uninstallerBefore : {false, true}) {
+    SCOPED_TRACE(uninstallerBefore ? "an uninstaller lay there before" : "no uninstaller before");
+    LayOut(kSetup, Extractor::StandIn);
+    LayOutSlowUnpacking("500");
+    if (uninstallerBefore) {
+      ASSERT_EQ(SHCreateDirectoryExW(nullptr, (PublisherFolder() + L"\\brisel").c_str(), nullptr),
+                ERROR_SUCCESS);
+      WriteBytes(InstalledUninstaller(), Bytes("an earlier installation's"));
+    }
+    Launch();
+    driver::Click(ControlOf(Control::按钮_安装));
+    ASSERT_TRUE(driver::WaitUntil(
+        [&] {
+          // The uninstaller is written while 7-Zip runs: the clean-up must find it there.
+          const auto uninstaller = FileBytes(InstalledUninstaller());
+          return Look() == kUnpackingLook && Exists(L"C:\\Quorvale\\brisel") && uninstaller &&
+                 uninstaller->size() > Bytes("an earlier installation's").size();
+        },
+        10000));
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    const auto question = ErrorBox(10000);
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->caption, L"Error");
+    EXPECT_EQ(question->text, kCancelQuestion);
+    EXPECT_EQ(question->buttonIds, (std::vector<int>{IDOK, IDCANCEL}));
+    driver::PressButton(*question, IDOK);
+    EXPECT_EQ(installer_.WaitForExit(), std::optional<DWORD>(ERROR_INSTALL_USEREXIT));
+    EXPECT_EQ(ProcessCount(L"7z.exe"), 0) << "7-Zip ended with it";
+    EXPECT_FALSE(Exists(L"C:\\Quorvale")) << "archive, unpacked files and the root it made";
+    EXPECT_FALSE(RecordKeyExists());
+    EXPECT_FALSE(AppsEntryExists());
+    EXPECT_FALSE(Exists(AppDataPathRecord()));
+    if (uninstallerBefore) {
+      EXPECT_TRUE(Exists(InstalledUninstaller())) << "not this run's to take back";
+      RemoveTree(PublisherFolder());
+    } else {
+      EXPECT_FALSE(Exists(PublisherFolder())) << "the uninstaller and the folders made for it";
+    }
+    EXPECT_FALSE(Exists(ProgramsShortcut()));
+  }
 }
 
 }  // namespace
