@@ -171,25 +171,24 @@ class Installation {
     uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
   }
 
-  // Deletes the archive, measures the program folder and writes the shortcuts (on the desktop too
-  // when `desktopShortcut`) on a worker, then records the installation and shows the Done look. A
-  // record or shortcut that could not be written is told after it.
+  // Deletes the archive and writes the shortcuts (on the desktop too when `desktopShortcut`) on a
+  // worker, then records the installation and shows the Done look. A record or shortcut that could
+  // not be written is told after it.
   void Finish(bool desktopShortcut) {
-    std::uint64_t programBytes = 0;
     std::vector<app::ShortcutFailure> shortcuts;
-    const auto finish = [&] {
+    ui::RunWhileLive(ui::MainWindow(), {}, [&] {
       if (fs::FileExists(texts_.archivePath)) fs::RemoveLargeFile(texts_.archivePath);
-      programBytes = fs::TreeSize(texts_.oldFolder);
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
-    };
-    ui::RunWhileLive(ui::MainWindow(), {}, finish);
+    });
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
     }
     app::CompleteInstallation(
         [&] {
+          // The program folder holds what 7-Zip has just unpacked into it, emptied before: the
+          // archive's listing counts it, with no walk through its files.
           return app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_,
-                                         programBytes);
+                                         runtime::PayloadUnpackedSize());
         },
         [&] {
           // Its move into place is written through to the disk, which may still be writing back
