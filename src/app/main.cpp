@@ -48,7 +48,6 @@ int RunInstaller(HINSTANCE instance) {
   app::StartPayloadVerification();
   app::StartExtractorCheck();
   ui::SetStepReason(kStepReason);
-  ui::StartStepWorker();
   const ui::EventBindings bindings{&StartupCheck, &InstallProduct, &ChooseInstallPath,
                                    &LaunchAndExit};
   if (!ui::CreateMainWindow(instance, bindings)) return kExitWithoutWindow;

@@ -32,10 +32,6 @@ struct Meter {
 // runs, such as "正在安装 brisel……". Set once, before the first step.
 void SetStepReason(std::string_view gbk);
 
-// Starts the steps' worker ahead of the first step, which would otherwise wait for its start (a
-// new thread takes Wine 2 to 3 ms to begin). Called from the thread of the windows.
-void StartStepWorker();
-
 // What closing the window (its close button, Alt+F4, WM_CLOSE) does while a step runs: without
 // `closed` nothing, the close button greyed; with it, `closed(context)` runs on the window's
 // thread, the step going on meanwhile, and a close that comes while it runs is ignored.
