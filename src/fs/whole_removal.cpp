@@ -220,23 +220,10 @@ std::wstring GuardedFolder(const std::wstring& path) {
   return runtime::ExtendedLengthPath(wide);
 }
 
-// Whether a removal of the folder at `path` would find nothing to touch: neither the folder, nor a
-// folder an attempt before could not move back, nor anything earlier removals left aside.
-bool NothingToRemove(const FileApi& api, const std::wstring& path, const RemovalReport* before) {
-  if (before != nullptr && !before->aside.empty()) return false;
-  const std::wstring folder = runtime::ExtendedLengthPath(WithoutTrailingBackslashes(path));
-  return !folder.empty() && EntryHandles(api).Gone(folder) && AsidesOf(api, folder).empty();
-}
-
 }  // namespace
 
 RemovalReport RemoveTreeWholeForTesting(const std::wstring& path, runtime::Progress* progress,
                                         const runtime::FileApi& api, const RemovalReport* before) {
-  // The guard reads some thirty system folders, which a first installation need not wait for.
-  if (NothingToRemove(api, path, before)) {
-    if (progress != nullptr) progress->Restart(0);
-    return {};
-  }
   std::wstring folder = GuardedFolder(path);
   if (folder.empty()) return {WholeRemoval::kRefused, 0, {}, {}, {}};
   return Removal(api, progress, std::move(folder), before).Run();
@@ -245,6 +232,12 @@ RemovalReport RemoveTreeWholeForTesting(const std::wstring& path, runtime::Progr
 RemovalReport RemoveTreeWhole(const std::wstring& path, runtime::Progress* progress,
                               const RemovalReport* before) {
   return RemoveTreeWholeForTesting(path, progress, runtime::SystemFileApi(), before);
+}
+
+bool NothingToRemove(const std::wstring& path) {
+  const FileApi& api = runtime::SystemFileApi();
+  const std::wstring folder = runtime::ExtendedLengthPath(WithoutTrailingBackslashes(path));
+  return !folder.empty() && EntryHandles(api).Gone(folder) && AsidesOf(api, folder).empty();
 }
 
 bool RemoveLeftAside(const std::wstring& path) {
