@@ -71,7 +71,8 @@ class Installation {
   [[nodiscard]] bool HasRoom() {
     std::uint64_t freed = 0;
     const auto measure = [&] { freed = fs::TreeSize(texts_.oldFolder); };
-    ui::RunWhileLive(ui::MainWindow(), {}, measure);
+    // A folder that is not there frees nothing; asked on this thread, as the root is below.
+    if (fs::DirectoryExists(texts_.oldFolder)) ui::RunWhileLive(ui::MainWindow(), {}, measure);
     // The archive, its unpacked files and the uninstaller lie on the volume together before the
     // archive is deleted, once the old program folder is gone.
     const std::uint64_t all = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
@@ -256,6 +257,8 @@ class Installation {
 }  // namespace
 
 void InstallProduct() {
+  // Its thread begins while the checks below run; the first step would otherwise wait for that.
+  ui::StartStepWorker();
   const bool desktopShortcut = ui::IsChecked(Control::选择框1);
   // One Preparing look from the payload's check to the old folder's removal.
   const int removalFrom = RequireIntactPayload();

@@ -130,7 +130,7 @@ class StepWorker {
   // of another thread) or when it cannot be had.
   HANDLE Start(const Work& work) {
     if (busy_.exchange(true)) return nullptr;
-    if (!thread_.Valid() && !Launch()) {
+    if (!Launched()) {
       busy_.store(false);
       return nullptr;
     }
@@ -140,8 +140,9 @@ class StepWorker {
   }
   void Free() { busy_.store(false); }
 
- private:
-  bool Launch() {
+  // Whether its thread runs, started now when it does not yet.
+  bool Launched() {
+    if (thread_.Valid()) return true;
     wake_.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     done_.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (wake_.Valid() && done_.Valid()) {
@@ -150,6 +151,7 @@ class StepWorker {
     return thread_.Valid();
   }
 
+ private:
   static DWORD WINAPI Serve(void* self) {
     auto& worker = *static_cast<StepWorker*>(self);
     while (WaitForSingleObject(worker.wake_.Get(), INFINITE) == WAIT_OBJECT_0) {
@@ -165,6 +167,11 @@ class StepWorker {
 };
 // Never destroyed: it waits for work until the program ends.
 StepWorker* g_worker = nullptr;
+
+StepWorker& Worker() {
+  if (g_worker == nullptr) g_worker = new StepWorker;
+  return *g_worker;
+}
 
 // Brings the bar up to the meter's progress; it never moves back.
 void ShowMeter(const Meter& meter) {
@@ -248,6 +255,8 @@ void SetProgressBar(HWND bar, std::uint64_t done, std::uint64_t total) {
 
 void SetStepReason(std::string_view gbk) { g_reason = runtime::GbkToWide(gbk); }
 
+void StartStepWorker() { (void)Worker().Launched(); }
+
 void RunWhileLive(HWND window, const Meter& meter, HANDLE awaited, DWORD timeout,
                   const OnClose& onClose) {
   AwaitLive(window, meter, awaited, timeout, onClose, &MsgWaitForMultipleObjectsEx);
@@ -258,10 +267,9 @@ void RunWhileLiveForTesting(HWND window, const Meter& meter, void (*work)(void*)
   Work task{work, context};
   // The work makes no window calls: on the kept worker, else on a thread of its own, and where no
   // thread can be had at all, on this one, blocking the window instead.
-  if (g_worker == nullptr) g_worker = new StepWorker;
-  if (const HANDLE done = g_worker->Start(task); done != nullptr) {
+  if (const HANDLE done = Worker().Start(task); done != nullptr) {
     AwaitLive(window, meter, done, INFINITE, onClose, wait);
-    g_worker->Free();
+    Worker().Free();
     return;
   }
   const runtime::ScopedHandle worker(CreateThread(nullptr, 0, &RunWork, &task, 0, nullptr));
