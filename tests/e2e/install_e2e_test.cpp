@@ -30,6 +30,10 @@ TEST_F(InstallerTest, HappyPathInstallsRecordsAndOpensTheStartProgram) {
   EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\startup.exe"));
   EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive is deleted after unpacking";
   EXPECT_EQ(TextOf(Control::编辑框1), L"C:\\Quorvale\\\\brisel\\startup.exe");
+  const auto uninstaller = FileBytes(InstalledUninstaller());
+  ASSERT_TRUE(uninstaller);
+  EXPECT_TRUE(uninstaller == FileBytes(VELTRANE_SIGNED_UNINSTALLER))
+      << "unpacked, the uninstaller is the signed one, byte for byte";
 
   const auto mainPath = RecordValue(L"briselPath");
   const auto startPath = RecordValue(L"stratPath");
