@@ -257,13 +257,14 @@ class Installation {
 }  // namespace
 
 void InstallProduct() {
-  // Its thread begins while the checks below run; the first step would otherwise wait for that.
-  ui::StartStepWorker();
   const bool desktopShortcut = ui::IsChecked(Control::选择框1);
   // One Preparing look from the payload's check to the old folder's removal.
   const int removalFrom = RequireIntactPayload();
   // Held from before anything is written until the extractor has started.
   const app::CheckedExtractor extractor = app::RequireTrustedExtractor();
+  // Its thread begins while the root is settled, and takes the place the start-up checks' threads
+  // have left: under Wine every thread alive at once holds a megabyte.
+  ui::StartStepWorker();
   Installation installation;
   app::InstallRoot() = installation.Root();
   if (installation.Recordable() && installation.HasRoom() && installation.MakeRoot() &&
