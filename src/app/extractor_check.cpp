@@ -109,17 +109,28 @@ CheckedExtractor RequireTrustedExtractor() {
   const runtime::LoggedStep step(L"extractor check " + path);
   CheckedExtractor checked;
   bool early = false;
-  // A stalled medium must not freeze the window. Only a trusted extractor, held since, is taken
-  // from the start-up check: anything else may have been put right since and is checked again.
-  ui::RunWhileLive(ui::MainWindow(), {}, [&] {
+  // Only a trusted extractor, held since, is taken from the start-up check: anything else may have
+  // been put right since and is checked again.
+  const auto takeEarly = [&] {
     if (g_early != nullptr && g_early->worker.Valid()) {
       WaitForSingleObject(g_early->worker.Get(), INFINITE);
       g_early->worker.Reset();
       early = g_early->checked.Result() == ExtractorCheck::kTrusted;
       if (early) checked = std::move(g_early->checked);
     }
-    if (!early) checked = CheckedExtractor::Check(path, ShippedExtractorDigest());
-  });
+  };
+  // A check that has ended is taken at once; one still hashing, or a new check of a stalled
+  // medium, must not freeze the window.
+  if (g_early != nullptr && g_early->worker.Valid() &&
+      WaitForSingleObject(g_early->worker.Get(), 0) == WAIT_OBJECT_0) {
+    takeEarly();
+  }
+  if (!early) {
+    ui::RunWhileLive(ui::MainWindow(), {}, [&] {
+      takeEarly();
+      if (!early) checked = CheckedExtractor::Check(path, ShippedExtractorDigest());
+    });
+  }
   if (early) runtime::Log("extractor check: trusted and held since the program started");
   switch (checked.Result()) {
     case ExtractorCheck::kTrusted:

@@ -71,7 +71,8 @@ class Installation {
   [[nodiscard]] bool HasRoom() {
     std::uint64_t freed = 0;
     const auto measure = [&] { freed = fs::TreeSize(texts_.oldFolder); };
-    ui::RunWhileLive(ui::MainWindow(), {}, measure);
+    // A folder that is not there frees nothing; asked on this thread, as the root is below.
+    if (fs::DirectoryExists(texts_.oldFolder)) ui::RunWhileLive(ui::MainWindow(), {}, measure);
     // The archive, its unpacked files and the uninstaller lie on the volume together before the
     // archive is deleted, once the old program folder is gone.
     const std::uint64_t all = runtime::PayloadArchive().size() + runtime::PayloadUnpackedSize() +
@@ -171,25 +172,24 @@ class Installation {
     uninstaller.End(written, written ? ERROR_SUCCESS : GetLastError());
   }
 
-  // Deletes the archive, measures the program folder and writes the shortcuts (on the desktop too
-  // when `desktopShortcut`) on a worker, then records the installation and shows the Done look. A
-  // record or shortcut that could not be written is told after it.
+  // Deletes the archive and writes the shortcuts (on the desktop too when `desktopShortcut`) on a
+  // worker, then records the installation and shows the Done look. A record or shortcut that could
+  // not be written is told after it.
   void Finish(bool desktopShortcut) {
-    std::uint64_t programBytes = 0;
     std::vector<app::ShortcutFailure> shortcuts;
-    const auto finish = [&] {
+    ui::RunWhileLive(ui::MainWindow(), {}, [&] {
       if (fs::FileExists(texts_.archivePath)) fs::RemoveLargeFile(texts_.archivePath);
-      programBytes = fs::TreeSize(texts_.oldFolder);
       shortcuts = app::CreateShortcuts(root_, desktopShortcut);
-    };
-    ui::RunWhileLive(ui::MainWindow(), {}, finish);
+    });
     if (runtime::PathExists(texts_.startProgramCheck)) {
       ui::SetEditText(Control::编辑框1, texts_.startProgramCheck);
     }
     app::CompleteInstallation(
         [&] {
+          // The program folder holds what 7-Zip has just unpacked into it, emptied before: the
+          // archive's listing counts it, with no walk through its files.
           return app::WriteInstallRecord(texts_.mainProgramPath, texts_.startProgramPath, root_,
-                                         programBytes);
+                                         runtime::PayloadUnpackedSize());
         },
         [&] {
           // Its move into place is written through to the disk, which may still be writing back
@@ -262,6 +262,9 @@ void InstallProduct() {
   const int removalFrom = RequireIntactPayload();
   // Held from before anything is written until the extractor has started.
   const app::CheckedExtractor extractor = app::RequireTrustedExtractor();
+  // Its thread begins while the root is settled, and takes the place the start-up checks' threads
+  // have left: under Wine every thread alive at once holds a megabyte.
+  ui::StartStepWorker();
   Installation installation;
   app::InstallRoot() = installation.Root();
   if (installation.Recordable() && installation.HasRoom() && installation.MakeRoot() &&

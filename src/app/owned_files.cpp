@@ -39,6 +39,11 @@ std::string ErrorText(const fs::RemovalReport& report) {
 
 fs::RemovalReport RemoveProgramFolder(std::wstring_view root, RemovalView view, bool (*retry)()) {
   const std::wstring folder = DeriveInstallTexts(root).oldFolder;
+  // A first installation's: looked up on this thread as the root itself is, with no step.
+  if (fs::NothingToRemove(folder)) {
+    runtime::Log(L"removal of " + folder + L": nothing there");
+    return {};
+  }
   runtime::Progress progress;
   fs::RemovalReport report;
   const auto remove = [&] {

@@ -1,5 +1,6 @@
 #include "app/uninstaller_program.h"
 
+#include <Bra.h>
 #include <LzmaDec.h>
 
 #include <cstdlib>
@@ -12,7 +13,8 @@ namespace app {
 
 namespace {
 
-// The packed record: the unpacked length, the LZMA properties, then the stream.
+// The packed record: the unpacked length, the LZMA properties, then the stream of the program with
+// its x86 branch targets made absolute.
 constexpr std::size_t kLengthBytes = 4;
 constexpr std::size_t kStreamAt = kLengthBytes + LZMA_PROPS_SIZE;
 
@@ -42,6 +44,8 @@ bool UnpackUninstallerProgram(runtime::Bytes& program) {
       unpackedSize != unpacked.size()) {
     return false;
   }
+  UInt32 state = Z7_BRANCH_CONV_ST_X86_STATE_INIT_VAL;
+  (void)Z7_BRANCH_CONV_ST_DEC(X86)(unpacked.data(), unpacked.size(), 0, &state);
   program.swap(unpacked);
   return true;
 }

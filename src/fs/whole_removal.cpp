@@ -42,20 +42,24 @@ std::wstring AsideName(const std::wstring& folder) {
                             runtime::DecimalText(stamp));
 }
 
-// Removes what earlier removals of `folder` left aside beside it, skipping those still held; true
-// when none is left.
-bool RemoveAsides(const FileApi& api, const std::wstring& folder, RetryBudget& budget) {
+// What earlier removals of `folder` left aside beside it.
+std::vector<std::wstring> AsidesOf(const FileApi& api, const std::wstring& folder) {
   const std::wstring pattern = folder + std::wstring(kAsideSuffix);
   const std::wstring parent = folder.substr(0, folder.rfind(L'\\') + 1);
   const std::wstring_view prefix = std::wstring_view(pattern).substr(parent.size());
   std::vector<std::wstring> earlier;
-  {
-    runtime::FileEnumerator listing(pattern + L'*', api);
-    FoundEntry entry;
-    while (listing.Next(entry)) {
-      if (entry.name.starts_with(prefix)) earlier.push_back(parent + entry.name);
-    }
+  runtime::FileEnumerator listing(pattern + L'*', api);
+  FoundEntry entry;
+  while (listing.Next(entry)) {
+    if (entry.name.starts_with(prefix)) earlier.push_back(parent + entry.name);
   }
+  return earlier;
+}
+
+// Removes what earlier removals of `folder` left aside beside it, skipping those still held; true
+// when none is left.
+bool RemoveAsides(const FileApi& api, const std::wstring& folder, RetryBudget& budget) {
+  const std::vector<std::wstring> earlier = AsidesOf(api, folder);
   bool allGone = true;
   for (const std::wstring& aside : earlier) {
     TreeWalk walk(api, nullptr, nullptr, &budget);
@@ -202,11 +206,16 @@ RemovalReport Removal::Run() {
   return report_;
 }
 
+// `path` without its trailing backslashes.
+std::wstring WithoutTrailingBackslashes(std::wstring path) {
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
 // The extended-length form of the folder at `path`, without a trailing backslash; empty for a path
 // the tree removal's guard refuses.
 std::wstring GuardedFolder(const std::wstring& path) {
-  std::wstring wide = path;
-  while (!wide.empty() && wide.back() == L'\\') wide.pop_back();
+  const std::wstring wide = WithoutTrailingBackslashes(path);
   if (wide.empty() || !MayRemoveTree(wide)) return {};
   return runtime::ExtendedLengthPath(wide);
 }
@@ -223,6 +232,12 @@ RemovalReport RemoveTreeWholeForTesting(const std::wstring& path, runtime::Progr
 RemovalReport RemoveTreeWhole(const std::wstring& path, runtime::Progress* progress,
                               const RemovalReport* before) {
   return RemoveTreeWholeForTesting(path, progress, runtime::SystemFileApi(), before);
+}
+
+bool NothingToRemove(const std::wstring& path) {
+  const FileApi& api = runtime::SystemFileApi();
+  const std::wstring folder = runtime::ExtendedLengthPath(WithoutTrailingBackslashes(path));
+  return !folder.empty() && EntryHandles(api).Gone(folder) && AsidesOf(api, folder).empty();
 }
 
 bool RemoveLeftAside(const std::wstring& path) {

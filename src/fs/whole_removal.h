@@ -49,6 +49,10 @@ struct RemovalReport {
                                             runtime::Progress* progress = nullptr,
                                             const RemovalReport* before = nullptr);
 
+// Whether RemoveTreeWhole of `path` would find nothing to touch: neither the directory nor anything
+// earlier removals left aside beside it. A few look-ups of names, without the guard.
+[[nodiscard]] bool NothingToRemove(const std::wstring& path);
+
 // Removes what earlier removals of the directory at `path` left aside beside it, skipping what is
 // still held; true when none is left. DeleteTree's guard applies.
 [[nodiscard]] bool RemoveLeftAside(const std::wstring& path);

@@ -45,7 +45,9 @@ pe_offset=$(od -An -tu4 -j 60 -N4 "$installer" | tr -d ' ')
 time_stamp=$(od -An -tu4 -j $((pe_offset + 8)) -N4 "$installer" | tr -d ' ')
 [ "$time_stamp" = "$source_date_epoch" ] || fail "time stamp $time_stamp, expected $source_date_epoch"
 
-VELTRANE_DIST="$drive$build/dist" "$emulator" "$e2e_tests" --gtest_filter="$happy_path" \
+VELTRANE_DIST="$drive$build/dist" \
+  VELTRANE_SIGNED_UNINSTALLER="$drive$build/src/app/uninstaller/uninstall.exe" \
+  "$emulator" "$e2e_tests" --gtest_filter="$happy_path" \
   | tee "$work/e2e.log"
 grep -q '^\[  PASSED  \] 1 test' "$work/e2e.log" || fail "$happy_path did not pass"
 echo "signed, verified and installed: $build/dist"

@@ -14,6 +14,13 @@ using ui::Control;
 
 constexpr wchar_t kSetup[] = L"C:\\veltrane-e2e";
 
+// The uninstaller that the build of the installer under test signed: this build's, unless the
+// environment names another build's.
+std::wstring SignedUninstaller() {
+  const wchar_t* other = _wgetenv(L"VELTRANE_SIGNED_UNINSTALLER");
+  return other != nullptr ? other : VELTRANE_SIGNED_UNINSTALLER;
+}
+
 TEST_F(InstallerTest, HappyPathInstallsRecordsAndOpensTheStartProgram) {
   LayOut(kSetup, Extractor::Real);
   Launch();
@@ -30,6 +37,10 @@ TEST_F(InstallerTest, HappyPathInstallsRecordsAndOpensTheStartProgram) {
   EXPECT_TRUE(Exists(L"C:\\Quorvale\\brisel\\startup.exe"));
   EXPECT_FALSE(Exists(L"C:\\Quorvale\\brisel.7z")) << "the archive is deleted after unpacking";
   EXPECT_EQ(TextOf(Control::编辑框1), L"C:\\Quorvale\\\\brisel\\startup.exe");
+  const auto uninstaller = FileBytes(InstalledUninstaller());
+  ASSERT_TRUE(uninstaller);
+  EXPECT_TRUE(uninstaller == FileBytes(SignedUninstaller()))
+      << "unpacked, the uninstaller is the signed one, byte for byte";
 
   const auto mainPath = RecordValue(L"briselPath");
   const auto startPath = RecordValue(L"stratPath");

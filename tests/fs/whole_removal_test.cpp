@@ -92,6 +92,32 @@ TEST(RemoveTreeWhole, RemovesTheTreeAndWhatAnInterruptedRunLeftAsideCountingTheF
   ExpectWhole(held);
 }
 
+// What lets a first installation go on without a step: only where a removal would touch nothing.
+TEST(NothingToRemove, OnlyWhereNeitherTheFolderNorWhatARemovalLeftAsideIsThere) {
+  const struct {
+    const wchar_t* made;  // beside the folder's place; a trailing backslash makes a folder
+    bool nothing;
+  } kCases[] = {
+      {L"", true},
+      {L"treeling\\", true},  // another name that begins alike
+      {L"tree\\", false},
+      {L"tree", false},  // a file of the folder's name
+      {L"tree.veltrane-removal-7-1\\", false},
+  };
+  for (const auto& [made, nothing] : kCases) {
+    SCOPED_TRACE(made);
+    const ScratchDirectory place(L"nothing_to_remove");
+    const std::wstring path = place.Wide(made);
+    if (std::wstring_view(made).ends_with(L'\\')) {
+      ASSERT_TRUE(fs_test::MakeDirectory(path));
+    } else if (*made != L'\0') {
+      ASSERT_TRUE(fs_test::WriteBytes(path, "x"));
+    }
+    EXPECT_EQ(fs::NothingToRemove(place.Wide(L"tree")), nothing);
+    EXPECT_EQ(fs::NothingToRemove(place.Wide(L"tree\\")), nothing) << "with a trailing backslash";
+  }
+}
+
 TEST(RemoveTreeWhole, RemovesNothingWhileAnotherProgramHoldsAFileAndSaysWhich) {
   const ScratchDirectory scratch(L"whole_held");
   const std::wstring tree = scratch.Wide(L"tree");

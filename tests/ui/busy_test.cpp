@@ -11,14 +11,21 @@
 namespace {
 
 constexpr UINT kPassed = WM_APP + 1;  // posted after the input: the pump has handled the queue
+constexpr UINT kNest = WM_APP + 2;    // a step started from the window's procedure during a step
 constexpr wchar_t kText[] = L"C:\\Quorvale\\";
 
 int g_clicks = 0;
 HANDLE g_passed = nullptr;
 
+DWORD g_nestedWorker = 0;
+
 LRESULT CALLBACK StepTestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) ++g_clicks;
   if (message == kPassed) SetEvent(g_passed);
+  if (message == kNest) {
+    ui::RunWhileLive(window, {}, [] { g_nestedWorker = GetCurrentThreadId(); });
+    SetEvent(g_passed);
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -92,6 +99,31 @@ TEST_F(StepTest, TheSessionAndClosingWaitForTheStepAndEditBoxesAreGivenBackAsThe
   SendMessageW(edit_, WM_CHAR, L'x', 0);
   EXPECT_NE(EditText().find(L'x'), std::wstring::npos) << "typing works again after the step";
   EXPECT_EQ(SendMessageW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+}
+
+// One worker does step after step; a step that comes while it works gets a thread of its own. A
+// thread-local mark tells the threads apart: a thread's id may be given again once it has ended.
+TEST_F(StepTest, StepsShareOneKeptWorkerAndAStepDuringAStepGetsAThreadOfItsOwn) {
+  const DWORD mark = TlsAlloc();
+  ASSERT_NE(mark, TLS_OUT_OF_INDEXES);
+  static int marked = 0;
+  DWORD first = 0;
+  void* seen = nullptr;
+  ui::RunWhileLive(window_, {}, [&] {
+    first = GetCurrentThreadId();
+    TlsSetValue(mark, &marked);
+  });
+  ui::RunWhileLive(window_, {}, [&] {
+    seen = TlsGetValue(mark);
+    PostMessageW(window_, kNest, 0, 0);
+    WaitForSingleObject(passed_.Get(), INFINITE);
+  });
+  TlsFree(mark);
+  EXPECT_NE(first, GetCurrentThreadId()) << "never the window's thread";
+  EXPECT_EQ(seen, &marked) << "the second step ran on the first one's thread";
+  EXPECT_NE(g_nestedWorker, 0u) << "the nested step's work was done";
+  EXPECT_NE(g_nestedWorker, first);
+  EXPECT_NE(g_nestedWorker, GetCurrentThreadId());
 }
 
 DWORD WINAPI FailingWait(DWORD, const HANDLE*, DWORD, DWORD, DWORD) { return WAIT_FAILED; }

@@ -125,6 +125,10 @@ void MeasureInstallerRun(const Options& options, Figures& figures) {
   if (const auto extracting = extractor.Valid() ? Lifetime(extractor.Get()) : std::nullopt) {
     figures.childExtractorMs.Add(*extracting);
     figures.ownOverheadMs.Add(elapsed - *extracting);
+    if (const auto writing = LoggedStepMs("archive write ")) {
+      figures.archiveWriteMs.Add(*writing);
+      figures.ownBesideWriteMs.Add(elapsed - *extracting - *writing);
+    }
   }
   figures.peakWorkingSet = std::max(figures.peakWorkingSet, peak.workingSet);
   figures.peakPrivateBytes = std::max(figures.peakPrivateBytes, peak.privateBytes);

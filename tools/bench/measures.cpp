@@ -4,6 +4,9 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <cstdlib>
+#include <string_view>
+
 namespace bench {
 
 namespace {
@@ -37,6 +40,44 @@ std::optional<ULONGLONG> FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::optional<double> LoggedStepMs(const std::string& step) {
+  wchar_t temporary[MAX_PATH] = {};
+  if (GetTempPathW(MAX_PATH, temporary) == 0) return std::nullopt;
+  const std::wstring folder = std::wstring(temporary) + L"Veltrane\\";
+  WIN32_FIND_DATAW found{};
+  std::wstring newest;
+  FILETIME newestTime{};
+  const HANDLE search = FindFirstFileW((folder + L"setup-*.log").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  do {
+    if (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0) {
+      newest = found.cFileName;
+      newestTime = found.ftLastWriteTime;
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  const runtime::ScopedHandle file(CreateFileW((folder + newest).c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+  if (!file.Valid()) return std::nullopt;
+  std::string text(1 << 16, '\0');
+  DWORD read = 0;
+  if (!ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr)) {
+    return std::nullopt;
+  }
+  text.resize(read);
+  // "<date> <time> <step>: ok, <N> ms"
+  constexpr std::string_view kOk = ": ok, ";
+  for (std::size_t at = text.find(" " + step); at != std::string::npos;
+       at = text.find(" " + step, at + 1)) {
+    const std::size_t end = text.find('\n', at);
+    const std::string line = text.substr(at, end == std::string::npos ? end : end - at);
+    const std::size_t ok = line.find(kOk);
+    if (ok != std::string::npos) return std::atof(line.c_str() + ok + kOk.size());
+  }
+  return std::nullopt;
 }
 
 void CleanMachine() {

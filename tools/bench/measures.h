@@ -49,6 +49,10 @@ enum class Subsystem { Gui, Console, WindowlessConsole };
 [[nodiscard]] std::optional<driver::Process> StartProgram(const std::wstring& commandLine,
                                                           Subsystem subsystem);
 
+// The milliseconds the newest run log of the installer (in the user's temporary folder) gives the
+// step whose line begins with `step` and ends in ": ok, N ms"; nothing without such a line.
+[[nodiscard]] std::optional<double> LoggedStepMs(const std::string& step);
+
 // The highest working set and private bytes seen of one process. Private bytes are read as
 // PagefileUsage, the process's private commit, which equals PrivateUsage on Windows; Wine fills
 // only the fields of the short PROCESS_MEMORY_COUNTERS and leaves PrivateUsage at 0.
@@ -118,6 +122,8 @@ struct Figures {
   Series writingMs;         // from the click to the Unpacking look: the archive written out
   Series childExtractorMs;  // the life of the installer's own extractor child
   Series ownOverheadMs;     // each install less its extractor child's life
+  Series archiveWriteMs;    // the archive's write, as the installer's run log times it
+  Series ownBesideWriteMs;  // each install less its extractor child's life and the archive's write
   SIZE_T peakWorkingSet = 0;
   SIZE_T peakPrivateBytes = 0;
   SIZE_T idlePrivateBytes = 0;  // the largest seen at idle

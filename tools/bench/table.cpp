@@ -8,8 +8,11 @@ namespace {
 
 constexpr SIZE_T kPrivateBytesAllowance = 4 * 1024 * 1024;
 // Everything the exe carries besides the payload, the uninstaller included.
-constexpr ULONGLONG kSizeOverheadLimit = 64 * 1024;
+constexpr ULONGLONG kSizeOverheadLimit = 160 * 1024;
 constexpr double kNsisRatioTarget = 0.6;
+constexpr double kSfxRatioTarget = 0.92;
+// The installer's own time at the product's size, outside the archive's write and the extractor.
+constexpr double kOwnTimeLimitMs = 30;
 constexpr double kBytesPerGibibyte = 1024.0 * 1024.0 * 1024.0;
 
 std::string Mebibytes(std::optional<ULONGLONG> bytes) {
@@ -90,6 +93,17 @@ void PrintTable(int runs, std::optional<ULONGLONG> unpackedBytes, const Figures&
     row("installer's own overhead (outside the child's life, less the bare launch cost)", text, "–",
         "–");
   }
+  row("of the install: the archive's write, as its run log times it (ms)",
+      veltrane.archiveWriteMs.Describe("n/a"), "–", "–");
+  // The design's floor is the archive's write and the extractor: what lies outside both.
+  std::optional<double> ownBesideWrite;
+  if (!veltrane.ownBesideWriteMs.Empty() && !launchCostMs.Empty()) {
+    ownBesideWrite = veltrane.ownBesideWriteMs.Median() - launchCostMs.Median();
+    std::snprintf(text, sizeof(text), "%.0f ms", *ownBesideWrite);
+    row("installer's own time outside the archive's write and the child's life, less the bare "
+        "launch cost",
+        text, "–", "–");
+  }
   for (const auto& [ratio, peer, nsisCell, sfxCell] :
        {std::tuple{&paired.ratioToSfx, "the SFX's", "–", "1"},
         std::tuple{&paired.ratioToNsis, "NSIS's", "1", "–"}}) {
@@ -124,13 +138,17 @@ void PrintTable(int runs, std::optional<ULONGLONG> unpackedBytes, const Figures&
   Say("");
   Say("Targets of the Veltrane installer:");
   // Judged pair by pair: the machine's load drifts over a run, and each pair shares its moment.
-  Say("- install time no more than the 7-Zip SFX's (median of the per-run ratio): " +
+  Say("- install time at most 0.92 of the 7-Zip SFX's (median of the per-run ratio): " +
       (paired.ratioToSfx.Empty() ? "**not measured**"
-                                 : Verdict(paired.ratioToSfx.Median() <= 1.0)));
+                                 : Verdict(paired.ratioToSfx.Median() <= kSfxRatioTarget)));
   if (!paired.ratioToNsis.Empty()) {
     Say("- install time at most 0.6 of NSIS's (median of the per-run ratio): " +
         Verdict(paired.ratioToNsis.Median() <= kNsisRatioTarget));
   }
+  std::snprintf(text, sizeof(text),
+                "- own time outside the archive's write and the extractor's life at most %.0f ms: ",
+                kOwnTimeLimitMs);
+  Say(text + (ownBesideWrite ? Verdict(*ownBesideWrite <= kOwnTimeLimitMs) : "**not measured**"));
   const auto ownOverhead = SizeOverhead(veltrane);
   std::snprintf(text, sizeof(text), "- size overhead at most %llu bytes: ", kSizeOverheadLimit);
   Say(text + (ownOverhead ? Verdict(*ownOverhead <= kSizeOverheadLimit) : "**not measured**"));
