@@ -206,16 +206,11 @@ RemovalReport Removal::Run() {
   return report_;
 }
 
-// `path` without its trailing backslashes.
-std::wstring WithoutTrailingBackslashes(std::wstring path) {
-  while (!path.empty() && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
 // The extended-length form of the folder at `path`, without a trailing backslash; empty for a path
 // the tree removal's guard refuses.
 std::wstring GuardedFolder(const std::wstring& path) {
-  const std::wstring wide = WithoutTrailingBackslashes(path);
+  std::wstring wide = path;
+  while (!wide.empty() && wide.back() == L'\\') wide.pop_back();
   if (wide.empty() || !MayRemoveTree(wide)) return {};
   return runtime::ExtendedLengthPath(wide);
 }
@@ -236,7 +231,7 @@ RemovalReport RemoveTreeWhole(const std::wstring& path, runtime::Progress* progr
 
 bool NothingToRemove(const std::wstring& path) {
   const FileApi& api = runtime::SystemFileApi();
-  const std::wstring folder = runtime::ExtendedLengthPath(WithoutTrailingBackslashes(path));
+  const std::wstring folder = runtime::ExtendedLengthPath(path);
   return !folder.empty() && EntryHandles(api).Gone(folder) && AsidesOf(api, folder).empty();
 }
 
