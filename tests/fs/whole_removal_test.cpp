@@ -106,7 +106,8 @@ TEST(NothingToRemove, OnlyWhereNeitherTheFolderNorWhatARemovalLeftAsideIsThere) 
   };
   for (const auto& [made, nothing] : kCases) {
     SCOPED_TRACE(made);
-    const ScratchDirectory place(L"nothing_to_remove");
+    // A folder named with letters GBK lacks: the look-ups are wide from end to end.
+    const ScratchDirectory place(L"nothing_to_remove Zoë 설치");
     const std::wstring path = place.Wide(made);
     if (std::wstring_view(made).ends_with(L'\\')) {
       ASSERT_TRUE(fs_test::MakeDirectory(path));
